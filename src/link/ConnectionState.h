@@ -1,0 +1,46 @@
+#pragma once
+
+#include <array>
+#include <atomic>
+#include <cstdint>
+
+/// Process-wide connection state shared by the link, the dispatcher, the synchronisation
+/// threads and the application shell. Every flag is an atomic written whole.
+namespace kv {
+
+/// 1 from a successful open until disconnect.
+extern std::atomic<int> g_bDeviceConnected;
+/// 1 after the reader thread stopped on a read error.
+extern std::atomic<int> g_bReadThreadEnd;
+/// Status poll allowed (cleared while a synchronisation runs). Initially 1.
+extern std::atomic<int> g_bStatusPoll;
+/// The "Peak" option of the about box. Initially 1.
+extern std::atomic<int> g_bPeakOption;
+/// Processor mode M1..M4 in use, 0..3.
+extern std::atomic<int> g_nCurrentMode;
+/// 1 when the processor reported that its parameters differ from the stored mode.
+extern std::atomic<int> g_bParamChanged;
+
+/// Z-Wave hub flags.
+extern std::atomic<int> g_bZWaveInitData;
+extern std::atomic<int> g_bZWaveStepDone;
+extern std::atomic<int> g_bZWaveResponse;
+extern std::atomic<int> g_bZWaveSynchronised;
+
+inline constexpr std::size_t kStatusRecordSize = 16;
+
+/// The 16 bytes of report 14: six meter levels, input format, two wireless receivers.
+class StatusRecord {
+public:
+    void Clear();
+    void Set(const std::uint8_t* bytes); ///< copies kStatusRecordSize bytes
+    std::array<std::uint8_t, kStatusRecordSize> Get() const;
+    std::uint8_t Byte(std::size_t index) const;
+
+private:
+    std::array<std::atomic<std::uint8_t>, kStatusRecordSize> m_bytes{};
+};
+
+extern StatusRecord g_statusRecord;
+
+} // namespace kv

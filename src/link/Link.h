@@ -1,0 +1,43 @@
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <initializer_list>
+#include <span>
+#include <string>
+
+/// The USB HID link to the processor: one opened device, a reader thread, lock-step
+/// writers paced by the acknowledgement event. Process-wide, like the device it drives.
+namespace kv {
+
+class ILinkReceiver;
+
+inline constexpr std::size_t kReportSize = 61;
+inline constexpr std::size_t kMaxStoreChunk = 56;
+inline constexpr int kAckWaitMs = 2000;
+inline constexpr int kReaderExitWaitMs = 1000;
+
+/// Creates the link's events and lock afresh; called before every connection attempt.
+void InitUsbObjects();
+/// Finds and opens the processor. Sets the device and its path.
+bool OpenUsbDevice();
+/// Connects: fails at once when already connected; otherwise opens the processor, records
+/// the receiver, sets g_bDeviceConnected and starts the reader thread.
+bool ConnectUsbDevice(ILinkReceiver* receiver);
+/// Stops the reader (1000 ms at most) and closes the device.
+void CloseUsbDevice();
+/// The path of the opened processor ("" when none).
+std::string OpenedDevicePath();
+
+/// The ordinary writer: waits for the previous answer (2000 ms at most), then writes the
+/// bytes (at most 61, zero-padded). Returns the bytes written, 0 when not connected.
+int WriteUsbData(const std::uint8_t* data, std::size_t n);
+/// Like WriteUsbData without waiting for an answer; always writes 61 bytes.
+int WriteUsbDataNoWait(const std::uint8_t* data);
+/// Builds 02 code b b ... from the values up to the first -1 (at most 60) and writes it
+/// with WriteUsbData.
+int SendUsbCommand(std::initializer_list<int> values);
+/// Store write (command 133) of at most 56 bytes at address, written like WriteUsbData.
+int WriteStore(int address, std::span<const std::uint8_t> data);
+
+} // namespace kv

@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+#include <string>
+
+namespace kv {
+
+/// View message numbers (fixed; the application shell handles them on its UI thread).
+inline constexpr unsigned WM_IR_LEARN_STATUS = 1001;
+inline constexpr unsigned WM_SYNC_FINISHED = 1002;
+inline constexpr unsigned WM_TRAY_ICON = 1224;
+inline constexpr unsigned WM_ZWAVE_EVENT = 3024;
+inline constexpr unsigned WM_ZWAVE_SYNC = 3025;
+
+/// Where the link, the dispatcher and the synchronisation threads report to the user
+/// interface. The application shell implements it with Qt; tests and the command-line tool
+/// implement it directly. Every call may come from any thread.
+class ILinkReceiver {
+public:
+    virtual ~ILinkReceiver() = default;
+
+    /// Queues the message for the UI thread and returns at once.
+    virtual void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    /// Returns only after the UI thread has handled the message.
+    virtual void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    /// A modal message box with an OK button; returns after it is closed.
+    virtual void ShowErrorBox(const std::string& text, const std::string& caption) = 0;
+};
+
+} // namespace kv
