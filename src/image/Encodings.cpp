@@ -47,15 +47,27 @@ std::uint16_t GetU16BE(const std::uint8_t* in) {
     return static_cast<std::uint16_t>((in[0] << 8) | in[1]);
 }
 
-void PutFloatBE(std::uint8_t* out, float v) { PutU32BE(out, std::bit_cast<std::uint32_t>(v)); }
+void PutFloatBE(std::uint8_t* out, float v) {
+    PutU32BE(out, std::bit_cast<std::uint32_t>(v));
+}
 
-float GetFloatBE(const std::uint8_t* in) { return std::bit_cast<float>(GetU32BE(in)); }
+float GetFloatBE(const std::uint8_t* in) {
+    return std::bit_cast<float>(GetU32BE(in));
+}
 
-void PutByteValue(std::uint8_t* out, std::uint8_t v) { PutU32BE(out, v); }
+void PutByteValue(std::uint8_t* out, std::uint8_t v) {
+    PutU32BE(out, v);
+}
 
-std::int32_t TruncToInt32(double v) { return TruncSaturating<std::int32_t>(v); }
-std::uint32_t TruncToUInt32(double v) { return TruncSaturating<std::uint32_t>(v); }
-std::uint16_t TruncToUInt16(double v) { return TruncSaturating<std::uint16_t>(v); }
+std::int32_t TruncToInt32(double v) {
+    return TruncSaturating<std::int32_t>(v);
+}
+std::uint32_t TruncToUInt32(double v) {
+    return TruncSaturating<std::uint32_t>(v);
+}
+std::uint16_t TruncToUInt16(double v) {
+    return TruncSaturating<std::uint16_t>(v);
+}
 
 float RoundedSingle(float e) {
     const double offset = 5.0 / 1000.0;
@@ -69,11 +81,17 @@ std::int32_t DecodeX100(float e) {
     return TruncToInt32(c);
 }
 
-float X100ToValue(std::int32_t slot) { return static_cast<float>(slot / 100.0); }
+float X100ToValue(std::int32_t slot) {
+    return static_cast<float>(slot / 100.0);
+}
 
-float X10000ToValue(std::int32_t slot) { return static_cast<float>(slot / 10000.0); }
+float X10000ToValue(std::int32_t slot) {
+    return static_cast<float>(slot / 10000.0);
+}
 
-float VolumeWithOffset(std::int32_t slot) { return static_cast<float>(slot / 100.0 + 0.0005); }
+float VolumeWithOffset(std::int32_t slot) {
+    return static_cast<float>(slot / 100.0 + 0.0005);
+}
 
 std::uint32_t MsToSamples(double ms) {
     if (!(ms > 0)) {
@@ -86,9 +104,13 @@ float SamplesToMs(std::uint32_t samples) {
     return static_cast<float>(static_cast<double>(samples) * 1000.0 / kSampleRate);
 }
 
-float HzToAngular(double hz) { return static_cast<float>(hz * kTwoPi / kSampleRate); }
+float HzToAngular(double hz) {
+    return static_cast<float>(hz * kTwoPi / kSampleRate);
+}
 
-std::int32_t AngularToHz(float w) { return TruncToInt32(double{w} * kSampleRate / kTwoPi + 0.5); }
+std::int32_t AngularToHz(float w) {
+    return TruncToInt32(double{w} * kSampleRate / kTwoPi + 0.5);
+}
 
 float RatioToCoef(float ratio) {
     if (!(ratio >= 1.0f)) {
@@ -97,7 +119,9 @@ float RatioToCoef(float ratio) {
     return 1.0f - 1.0f / ratio;
 }
 
-float CoefToRatio(float k) { return static_cast<float>(1.0 / (1.0 - double{k})); }
+float CoefToRatio(float k) {
+    return static_cast<float>(1.0 / (1.0 - double{k}));
+}
 
 float TimeToCoef(double ms) {
     if (!(ms > 0)) {
@@ -106,24 +130,39 @@ float TimeToCoef(double ms) {
     return static_cast<float>(1.0 - std::exp(-1.0 / (ms * 48.0)));
 }
 
-float CoefToTime(float a) { return static_cast<float>(-1.0 / std::log(1.0 - double{a}) / 48.0); }
+float CoefToTime(float a) {
+    return static_cast<float>(-1.0 / std::log(1.0 - double{a}) / 48.0);
+}
 
-double DbToLinear(double db) { return std::pow(10.0, db / 20.0); }
+double DbToLinear(double db) {
+    return std::pow(10.0, db / 20.0);
+}
 
-std::uint16_t GainToCode(double db) { return TruncToUInt16((db + 0.05 + 15.0) * 10.0); }
+std::uint16_t GainToCode(double db) {
+    return TruncToUInt16((db + 0.05 + 15.0) * 10.0);
+}
 
-double CodeToGain(std::uint16_t code) { return code / 10.0 - 15.0; }
+double CodeToGain(std::uint16_t code) {
+    return code / 10.0 - 15.0;
+}
 
-std::uint16_t QToCode(double q) { return TruncToUInt16(q * 1000.0); }
+std::uint16_t QToCode(double q) {
+    return TruncToUInt16(q * 1000.0);
+}
 
-double CodeToQ(std::uint16_t code) { return code / 1000.0; }
+double CodeToQ(std::uint16_t code) {
+    return code / 1000.0;
+}
 
-std::uint16_t FreqToCode(double hz) { return TruncToUInt16(hz); }
+std::uint16_t FreqToCode(double hz) {
+    return TruncToUInt16(hz);
+}
 
 std::uint8_t PackCoord(float metres) {
     const double x = metres > 0 ? double{metres} + 0.05 : double{metres} - 0.05;
     // Coordinates beyond 12.7 m saturate instead of wrapping into a small value.
-    const std::uint32_t magnitude = std::min<std::uint32_t>(TruncToUInt32(std::fabs(x) * 10.0), 0x7F);
+    const std::uint32_t magnitude =
+        std::min<std::uint32_t>(TruncToUInt32(std::fabs(x) * 10.0), 0x7F);
     return static_cast<std::uint8_t>((x < 0 ? 0x80 : 0x00) | magnitude);
 }
 

@@ -77,11 +77,14 @@ std::vector<std::uint8_t> EncodeVersion29(const ParamImage& image) {
 
 } // namespace
 
-std::span<const ModeFileLayout> ModeFileLayouts() { return kLayouts; }
+std::span<const ModeFileLayout> ModeFileLayouts() {
+    return kLayouts;
+}
 
 std::optional<ModeFileLayout> FindModeFileLayout(int version) {
-    const auto it = std::find_if(kLayouts.begin(), kLayouts.end(),
-                                 [version](const ModeFileLayout& l) { return l.version == version; });
+    const auto it =
+        std::find_if(kLayouts.begin(), kLayouts.end(),
+                     [version](const ModeFileLayout& l) { return l.version == version; });
     if (it == kLayouts.end()) {
         return std::nullopt;
     }
@@ -135,11 +138,13 @@ ModeFileResult WriteModeFile(const std::string& path, const ParamImage& image) {
 }
 
 ModeFileResult LoadModeFileBytes(std::span<const std::uint8_t> bytes, ParamImage& image) {
-    std::uint8_t versionBytes[4] = {0, 0, 0, 0};
-    std::copy_n(bytes.begin(), std::min<std::size_t>(4, bytes.size()), versionBytes);
-    const auto version = static_cast<std::int32_t>(
-        std::uint32_t{versionBytes[0]} | (std::uint32_t{versionBytes[1]} << 8) |
-        (std::uint32_t{versionBytes[2]} << 16) | (std::uint32_t{versionBytes[3]} << 24));
+    // A file too short to hold the version reads as version 0.
+    std::int32_t version = 0;
+    if (bytes.size() >= 4) {
+        version = static_cast<std::int32_t>(
+            std::uint32_t{bytes[0]} | (std::uint32_t{bytes[1]} << 8) |
+            (std::uint32_t{bytes[2]} << 16) | (std::uint32_t{bytes[3]} << 24));
+    }
     const auto layout = FindModeFileLayout(version);
     if (!layout) {
         ModeFileResult r = Failure(ModeFileStatus::UnsupportedVersion, 0, {});
@@ -202,7 +207,8 @@ std::string ModeFileMessage(const ModeFileResult& result) {
                       result.errorCode, result.path.c_str());
         return buffer;
     case ModeFileStatus::CannotRead:
-        std::snprintf(buffer, sizeof buffer, "Can't write to file:\n%s\nProbaby it is write protected.",
+        std::snprintf(buffer, sizeof buffer,
+                      "Can't write to file:\n%s\nProbaby it is write protected.",
                       result.path.c_str());
         return buffer;
     case ModeFileStatus::UnsupportedVersion:

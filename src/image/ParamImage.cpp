@@ -117,8 +117,7 @@ void ParamImage::InitDefaults() {
     }
     for (int first : {28, 35, 42}) {
         for (std::size_t b = 0; b < kEffectFreqs.size(); ++b) {
-            WriteRecordLocked(first + static_cast<int>(b), kGain0, kEffectFreqs[b], kQ1414,
-                              kEqPeq);
+            WriteRecordLocked(first + static_cast<int>(b), kGain0, kEffectFreqs[b], kQ1414, kEqPeq);
         }
     }
     for (const auto& d : kEffectFilterDefaults) {
@@ -150,7 +149,9 @@ void ParamImage::SetSlot(int index, std::int32_t value) {
     m_main[static_cast<std::size_t>(index)].store(value, std::memory_order_relaxed);
 }
 
-float ParamImage::SlotFloat(int index) const { return std::bit_cast<float>(Slot(index)); }
+float ParamImage::SlotFloat(int index) const {
+    return std::bit_cast<float>(Slot(index));
+}
 
 void ParamImage::SetSlotFloat(int index, float value) {
     SetSlot(index, std::bit_cast<std::int32_t>(value));
@@ -315,8 +316,7 @@ EqBand ParamImage::ReadBand(int group, int band) const {
     return ReadRecord(BandRecordIndex(group, band));
 }
 
-int ParamImage::WriteBand(int group, int band, double gainDb, double freqHz, double q,
-                          int type) {
+int ParamImage::WriteBand(int group, int band, double gainDb, double freqHz, double q, int type) {
     const int record = BandRecordIndex(group, band);
     if (record < 0) {
         return -1;
@@ -390,7 +390,9 @@ float ParamImage::TailValue() const {
     return UnpackTail(b.data());
 }
 
-void ParamImage::SetTailValue(float db) { WriteBlock(Block::Tail, 0, PackTail(db)); }
+void ParamImage::SetTailValue(float db) {
+    WriteBlock(Block::Tail, 0, PackTail(db));
+}
 
 // --- Routing -------------------------------------------------------------------------------------
 

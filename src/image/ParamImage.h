@@ -182,7 +182,8 @@ public:
     float TailValue() const;
     void SetTailValue(float db);
 
-    // --- Routing ------------------------------------------------------------------------------------
+    // --- Routing
+    // ------------------------------------------------------------------------------------
 
     RoomGeometry Geometry() const;
     /// Replaces the derived geometry (the routing block is written by PackRouting).
@@ -192,7 +193,8 @@ public:
     /// Writes the routing block back from the derived geometry.
     void PackRouting();
 
-    // --- Strings ------------------------------------------------------------------------------------
+    // --- Strings
+    // ------------------------------------------------------------------------------------
 
     std::u16string ModeName(int mode) const;
     void SetModeName(int mode, std::u16string_view name);

@@ -91,17 +91,15 @@ Biquad DesignBiquad(int type, double gainDb, double freqHz, double q, double lev
     case kFilterHighShelf: {
         const double twoSqrtAAlpha = std::sqrt(A) * s / q;
         if (type == kFilterLowShelf) {
-            return Normalise(A * ((A + 1) - (A - 1) * c + twoSqrtAAlpha),
-                             2 * A * ((A - 1) - (A + 1) * c),
-                             A * ((A + 1) - (A - 1) * c - twoSqrtAAlpha),
-                             (A + 1) + (A - 1) * c + twoSqrtAAlpha, -2 * ((A - 1) + (A + 1) * c),
-                             (A + 1) + (A - 1) * c - twoSqrtAAlpha);
+            return Normalise(
+                A * ((A + 1) - (A - 1) * c + twoSqrtAAlpha), 2 * A * ((A - 1) - (A + 1) * c),
+                A * ((A + 1) - (A - 1) * c - twoSqrtAAlpha), (A + 1) + (A - 1) * c + twoSqrtAAlpha,
+                -2 * ((A - 1) + (A + 1) * c), (A + 1) + (A - 1) * c - twoSqrtAAlpha);
         }
-        return Normalise(A * ((A + 1) + (A - 1) * c + twoSqrtAAlpha),
-                         -2 * A * ((A - 1) + (A + 1) * c),
-                         A * ((A + 1) + (A - 1) * c - twoSqrtAAlpha),
-                         (A + 1) - (A - 1) * c + twoSqrtAAlpha, 2 * ((A - 1) - (A + 1) * c),
-                         (A + 1) - (A - 1) * c - twoSqrtAAlpha);
+        return Normalise(
+            A * ((A + 1) + (A - 1) * c + twoSqrtAAlpha), -2 * A * ((A - 1) + (A + 1) * c),
+            A * ((A + 1) + (A - 1) * c - twoSqrtAAlpha), (A + 1) - (A - 1) * c + twoSqrtAAlpha,
+            2 * ((A - 1) - (A + 1) * c), (A + 1) - (A - 1) * c - twoSqrtAAlpha);
     }
     case kFilterChebyshevLowPass:
     case kFilterChebyshevHighPass:

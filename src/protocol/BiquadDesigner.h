@@ -49,8 +49,12 @@ Biquad DesignBiquad(int type, double gainDb, double freqHz, double q, double lev
                     double sampleRate = kDesignSampleRate);
 
 /// True for the crossover section codes 6..21.
-constexpr bool IsCrossoverType(int type) { return type >= 6 && type <= 21; }
+constexpr bool IsCrossoverType(int type) {
+    return type >= 6 && type <= 21;
+}
 /// True for the low-pass family (even codes from 2 to 20).
-constexpr bool IsLowPassFamily(int type) { return type >= 2 && type <= 20 && type % 2 == 0 && type != 4; }
+constexpr bool IsLowPassFamily(int type) {
+    return type >= 2 && type <= 20 && type % 2 == 0 && type != 4;
+}
 
 } // namespace kv

@@ -1,0 +1,100 @@
+#include "AmodCommands.h"
+
+#include "ImageJson.h"
+#include "image/ModeFile.h"
+#include "image/ParamImage.h"
+
+#include <array>
+#include <cstring>
+#include <ostream>
+
+namespace kv::cli {
+
+namespace {
+
+/// Loads the file over a default image; prints the reason and returns false on failure.
+bool Load(const std::string& path, ParamImage& image, int& version, Io& io) {
+    image.InitDefaults();
+    const ModeFileResult r = ReadModeFile(path, image);
+    if (!r.ok()) {
+        std::string message = ModeFileMessage(r);
+        if (r.status == ModeFileStatus::UnsupportedVersion) {
+            message += " (" + path + ": version " + std::to_string(r.version) + ")";
+        } else if (r.errorCode != 0) {
+            message = path + ": " + std::strerror(r.errorCode);
+        }
+        BadInput(io, message);
+        return false;
+    }
+    version = r.version;
+    return true;
+}
+
+bool Save(const std::string& path, const ParamImage& image, Io& io) {
+    const ModeFileResult r = WriteModeFile(path, image);
+    if (!r.ok()) {
+        BadInput(io, path + ": " + std::strerror(r.errorCode));
+        return false;
+    }
+    return true;
+}
+
+int Show(Args args, Io& io) {
+    if (args.size() != 1) {
+        return BadInput(io, "usage: kvctl amod show FILE");
+    }
+    ParamImage image;
+    int version = 0;
+    if (!Load(args[0], image, version, io)) {
+        return kExitBadInput;
+    }
+    nlohmann::ordered_json json;
+    json["file"] = args[0];
+    json["version"] = version;
+    json.update(ImageToJson(image));
+    io.out << json.dump(2) << "\n";
+    return kExitOk;
+}
+
+int New(Args args, Io& io) {
+    if (args.size() != 1) {
+        return BadInput(io, "usage: kvctl amod new FILE");
+    }
+    ParamImage image;
+    image.InitDefaults();
+    if (!Save(args[0], image, io)) {
+        return kExitBadInput;
+    }
+    io.out << "wrote " << args[0] << " (version " << kModeFileVersion << ", " << kModeFileSize
+           << " bytes)\n";
+    return kExitOk;
+}
+
+int Convert(Args args, Io& io) {
+    if (args.size() != 2) {
+        return BadInput(io, "usage: kvctl amod convert IN OUT");
+    }
+    ParamImage image;
+    int version = 0;
+    if (!Load(args[0], image, version, io) || !Save(args[1], image, io)) {
+        return kExitBadInput;
+    }
+    io.out << "converted " << args[0] << " (version " << version << ") to " << args[1]
+           << " (version " << kModeFileVersion << ")\n";
+    return kExitOk;
+}
+
+constexpr std::array kCommands = {
+    Command{"amod", "show", "amod show FILE            print a mode file's image as JSON", Show},
+    Command{"amod", "new", "amod new FILE             write the default image as a mode file", New},
+    Command{"amod", "convert",
+            "amod convert IN OUT       rewrite any accepted version as version 29", Convert},
+};
+
+} // namespace
+
+std::span<const Command> AmodCommands() {
+    return kCommands;
+}
+
+} // namespace kv::cli
