@@ -3,6 +3,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <initializer_list>
+#include <memory>
 #include <span>
 #include <string>
 
@@ -12,15 +13,30 @@ namespace kv {
 
 class ILinkReceiver;
 
+namespace hid {
+class HidDevice;
+struct HidInterface;
+} // namespace hid
+
 inline constexpr std::size_t kReportSize = 61;
 inline constexpr std::size_t kMaxStoreChunk = 56;
 inline constexpr int kAckWaitMs = 2000;
 inline constexpr int kReaderExitWaitMs = 1000;
+/// Interfaces looked at per enumeration.
+inline constexpr int kMaxEnumeratedInterfaces = 32;
 
 /// Creates the link's events and lock afresh; called before every connection attempt.
 void InitUsbObjects();
+/// Starts the arrival and removal notices of every backend; they go to the receiver's
+/// OnDeviceChange. Shows "Can't register device notification: " when no backend can watch.
+bool RegisterUsbNotification();
+/// Stops the notices (used when the receiver goes away, and by tests).
+void UnregisterUsbNotification();
 /// Finds and opens the processor. Sets the device and its path.
 bool OpenUsbDevice();
+/// Opens one interface and keeps it only when its vendor and product id are the
+/// processor's; sets the opened path then.
+std::shared_ptr<hid::HidDevice> TryOpenUsbPath(const hid::HidInterface& iface);
 /// Connects: fails at once when already connected; otherwise opens the processor, records
 /// the receiver, sets g_bDeviceConnected and starts the reader thread.
 bool ConnectUsbDevice(ILinkReceiver* receiver);
@@ -28,6 +44,8 @@ bool ConnectUsbDevice(ILinkReceiver* receiver);
 void CloseUsbDevice();
 /// The path of the opened processor ("" when none).
 std::string OpenedDevicePath();
+/// The receiver recorded by the last ConnectUsbDevice (may be null).
+ILinkReceiver* LinkReceiver();
 
 /// The ordinary writer: waits for the previous answer (2000 ms at most), then writes the
 /// bytes (at most 61, zero-padded). Returns the bytes written, 0 when not connected.
@@ -39,5 +57,14 @@ int WriteUsbDataNoWait(const std::uint8_t* data);
 int SendUsbCommand(std::initializer_list<int> values);
 /// Store write (command 133) of at most 56 bytes at address, written like WriteUsbData.
 int WriteStore(int address, std::span<const std::uint8_t> data);
+
+/// Sets the acknowledgement event: the dispatcher after every report, and callers that must
+/// not wait for an answer that will not come (a cancelled learning, for example).
+void SetAckEvent();
+
+/// Reads one report and dispatches it; false only when the read itself failed.
+bool ReadUsbData();
+/// The reader thread's body.
+void ReadUsbThreadProc();
 
 } // namespace kv

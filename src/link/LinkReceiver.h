@@ -25,6 +25,12 @@ public:
     virtual void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     /// A modal message box with an OK button; returns after it is closed.
     virtual void ShowErrorBox(const std::string& text, const std::string& caption) = 0;
+    /// A HID interface arrived (true) or was removed (false); path names it. Delivered after
+    /// RegisterUsbNotification, from a watcher thread or the reader thread. Default: ignored.
+    virtual void OnDeviceChange(bool arrived, const std::string& path) {
+        (void)arrived;
+        (void)path;
+    }
 };
 
 } // namespace kv

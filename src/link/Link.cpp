@@ -1,0 +1,367 @@
+#include "link/Link.h"
+
+#include "image/ParamImage.h"
+#include "link/ConnectionState.h"
+#include "link/DebugLog.h"
+#include "link/Dispatcher.h"
+#include "link/Event.h"
+#include "link/LinkReceiver.h"
+#include "link/platform/HidBackend.h"
+#include "link/platform/UsbId.h"
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstring>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+namespace kv {
+
+namespace {
+
+using std::chrono::milliseconds;
+
+constexpr std::uint8_t kReportId = 2;
+constexpr std::uint8_t kStoreWriteCommand = 133;
+constexpr int kMaxCommandValues = 60;
+constexpr std::size_t kPathLogChars = 260;
+
+/// The link objects of one connection attempt (InitUsbObjects creates them anew). A reader
+/// thread keeps the objects of its own connection alive, so a reader that outlives its
+/// connection never touches the next one's events or device.
+struct LinkObjects {
+    Event ackEvent{Event::Mode::AutoReset, true};          ///< g_hAckEvent
+    Event readThreadExit{Event::Mode::AutoReset, false};   ///< g_hReadThreadExit
+    Event readerFinished{Event::Mode::ManualReset, false}; ///< the reader returned
+    /// g_csUsbWrite: held around each write with its log line and around each read's log
+    /// line, never while a writer waits for the acknowledgement.
+    std::mutex writeLock;
+    /// Must be locked when using device or path.
+    std::mutex deviceLock;
+    std::shared_ptr<hid::HidDevice> device; ///< g_hUsbDevice
+    std::string path;                       ///< g_szDevicePath
+};
+
+struct LinkState {
+    std::mutex objectsLock; ///< guards objects
+    std::shared_ptr<LinkObjects> objects = std::make_shared<LinkObjects>();
+    /// Serialises ConnectUsbDevice and CloseUsbDevice.
+    std::mutex connectLock;
+    std::atomic<ILinkReceiver*> receiver{nullptr};
+};
+
+LinkState& State() {
+    static LinkState* state = new LinkState; // outlives a reader still running at exit
+    return *state;
+}
+
+std::shared_ptr<LinkObjects> Objects() {
+    LinkState& s = State();
+    std::lock_guard lock(s.objectsLock);
+    return s.objects;
+}
+
+bool IsCurrent(const std::shared_ptr<LinkObjects>& objects) {
+    return Objects() == objects;
+}
+
+std::shared_ptr<hid::HidDevice> DeviceOf(LinkObjects& o) {
+    std::lock_guard lock(o.deviceLock);
+    return o.device;
+}
+
+void ForwardNotice(hid::HidNotice notice, const std::string& path) {
+    if (ILinkReceiver* receiver = State().receiver.load()) {
+        receiver->OnDeviceChange(notice == hid::HidNotice::Arrival, path);
+    }
+}
+
+/// Steps 5 to 7 of the writer: the write and its log line under the write lock.
+int WriteReport(LinkObjects& o, const std::uint8_t* buffer) {
+    int count = 0;
+    {
+        std::lock_guard lock(o.writeLock);
+        if (auto device = DeviceOf(o)) {
+            count = device->Write(buffer);
+        }
+        DebugHexLine("Write:", buffer, 1, 59);
+    }
+    if (count != static_cast<int>(kReportSize)) {
+        DebugWrite("usb数据写入出错");
+    }
+    return count;
+}
+
+bool LinkRefusesWrites() {
+    if (g_bDeviceConnected.load() == 0) {
+        return true;
+    }
+    if (g_bReadThreadEnd.load() != 0) {
+        DebugWrite("g_bReadThreadEnd == TRUE ,WriteUsbData return \n");
+        return true;
+    }
+    return false;
+}
+
+/// The paced write of a complete 61-byte buffer.
+int WritePaced(const std::uint8_t* buffer) {
+    if (LinkRefusesWrites()) {
+        return 0;
+    }
+    auto o = Objects();
+    if (!o->ackEvent.Wait(milliseconds(kAckWaitMs))) {
+        DebugWrite("WaitForSingleObject Time Out \r\n ");
+    }
+    // A reader that failed during the wait released it: the link is dead, refuse.
+    if (LinkRefusesWrites()) {
+        return 0;
+    }
+    return WriteReport(*o, buffer);
+}
+
+bool ReadOnce(LinkObjects& o) {
+    std::uint8_t buffer[kReportSize] = {};
+    auto device = DeviceOf(o);
+    if (!device || !device->Read(buffer)) {
+        DebugWrite("Read Usb Error will return !\n");
+        return false;
+    }
+    {
+        std::lock_guard lock(o.writeLock);
+        DebugHexLine("Read:", buffer, 1, 60);
+    }
+    DispatchReport(buffer);
+    return true;
+}
+
+void ReaderBody(const std::shared_ptr<LinkObjects>& o) {
+    if (IsCurrent(o)) {
+        g_bReadThreadEnd.store(0);
+    }
+    DebugWrite("start thread: ReadUsbThreadProc \n");
+    o->readThreadExit.Reset();
+    while (g_bDeviceConnected.load() != 0) {
+        if (!ReadOnce(*o)) {
+            if (IsCurrent(o)) {
+                g_bStatusPoll.store(0);
+                g_bReadThreadEnd.store(1);
+            }
+            o->ackEvent.Set(); // release a writer waiting for an answer that will not come
+            break;
+        }
+    }
+    o->readThreadExit.Set();
+    DebugWrite("End thread: ReadUsbThreadProc \n");
+    o->readerFinished.Set();
+}
+
+} // namespace
+
+void InitUsbObjects() {
+    LinkState& s = State();
+    {
+        std::lock_guard lock(s.objectsLock);
+        s.objects = std::make_shared<LinkObjects>();
+    }
+    g_bZWaveSynchronised.store(0);
+}
+
+bool RegisterUsbNotification() {
+    bool watching = false;
+    for (const auto& backend : hid::HidBackends()) {
+        if (backend->StartWatching(ForwardNotice)) {
+            watching = true;
+        }
+    }
+    if (!watching) {
+        if (ILinkReceiver* receiver = State().receiver.load()) {
+            receiver->ShowErrorBox("Can't register device notification: ", "Error");
+        }
+    }
+    return watching;
+}
+
+void UnregisterUsbNotification() {
+    for (const auto& backend : hid::HidBackends()) {
+        backend->StopWatching();
+    }
+}
+
+std::shared_ptr<hid::HidDevice> TryOpenUsbPath(const hid::HidInterface& iface) {
+    if (iface.path.empty()) {
+        DebugWrite("查找设备路径时出错!");
+        return nullptr;
+    }
+    char line[kPathLogChars];
+    std::snprintf(line, sizeof line, "设备路径:\r\n%s", iface.path.c_str());
+    DebugWrite(line);
+    DebugWrite("尝试打开通信端口....");
+    auto device = hid::OpenHidPath(iface.path);
+    if (!device) {
+        DebugWrite("无法打开通信端口。不能读取设备信息!(设备连接可能不正确?)\n");
+        return nullptr;
+    }
+    DebugWrite("打开通信端口成功!\n");
+    DebugWrite("正在读取设备的标识...\n");
+    const auto attributes = device->Attributes();
+    if (!attributes) {
+        DebugWrite("查询设备信息出错!\n");
+        device->Close();
+        return nullptr;
+    }
+    const UsbId wanted = ProcessorUsbId();
+    if (attributes->vendorId != wanted.vendorId || attributes->productId != wanted.productId) {
+        device->Close();
+        return nullptr;
+    }
+    auto o = Objects();
+    std::lock_guard lock(o->deviceLock);
+    o->path = iface.path;
+    return device;
+}
+
+bool OpenUsbDevice() {
+    if (!RegisterUsbNotification()) {
+        DebugWrite("注册Guid错误，可能不能捕捉设备的连接或移除\n");
+        return false;
+    }
+    std::vector<hid::HidInterface> interfaces;
+    bool listed = false;
+    for (const auto& backend : hid::HidBackends()) {
+        listed = backend->Enumerate(interfaces) || listed;
+    }
+    if (!listed) {
+        DebugWrite("获取Hid设备信息失败");
+        return false;
+    }
+    DebugWrite("开始枚举usb设备");
+    for (int index = 0; index < kMaxEnumeratedInterfaces; ++index) {
+        if (static_cast<std::size_t>(index) >= interfaces.size()) {
+            DebugWrite("枚举usb设备出错,usb设备接口可能枚举完成了");
+            break;
+        }
+        DebugWrite("枚举usb设备成功");
+        if (auto device = TryOpenUsbPath(interfaces[static_cast<std::size_t>(index)])) {
+            auto o = Objects();
+            {
+                std::lock_guard lock(o->deviceLock);
+                o->device = std::move(device);
+            }
+            DebugWrite("连接目标设备成功!");
+            return true;
+        }
+    }
+    DebugWrite("连接目标设备失败，没有找到目标设备");
+    return false;
+}
+
+bool ConnectUsbDevice(ILinkReceiver* receiver) {
+    LinkState& s = State();
+    std::lock_guard connect(s.connectLock);
+    if (g_bDeviceConnected.load() != 0) {
+        return false;
+    }
+    s.receiver.store(receiver);
+    InitUsbObjects();
+    if (!OpenUsbDevice()) {
+        return false;
+    }
+    g_bReadThreadEnd.store(0);
+    GetParamImage().SetConnected(true);
+    g_bDeviceConnected.store(1);
+    std::thread([o = Objects()] { ReaderBody(o); }).detach();
+    return true;
+}
+
+void CloseUsbDevice() {
+    LinkState& s = State();
+    std::lock_guard connect(s.connectLock);
+    if (g_bDeviceConnected.load() == 0) {
+        return;
+    }
+    g_statusRecord.Clear();
+    g_bDeviceConnected.store(0);
+    GetParamImage().SetConnected(false);
+    auto o = Objects();
+    if (!o->readThreadExit.Wait(milliseconds(kReaderExitWaitMs))) {
+        DebugWrite("wait read thread exited time out !\n");
+    }
+    std::shared_ptr<hid::HidDevice> device;
+    {
+        std::lock_guard lock(o->deviceLock);
+        device = std::move(o->device);
+        o->path.clear();
+    }
+    if (device) {
+        device->Close(); // also ends a read still pending
+    }
+    // The reader leaves at once now; it is detached, so waiting is only for tidiness.
+    o->readerFinished.Wait(milliseconds(kReaderExitWaitMs));
+}
+
+std::string OpenedDevicePath() {
+    auto o = Objects();
+    std::lock_guard lock(o->deviceLock);
+    return o->path;
+}
+
+ILinkReceiver* LinkReceiver() {
+    return State().receiver.load();
+}
+
+int WriteUsbData(const std::uint8_t* data, std::size_t n) {
+    std::uint8_t buffer[kReportSize] = {};
+    if (data != nullptr) {
+        std::memcpy(buffer, data, std::min(n, kReportSize));
+    }
+    return WritePaced(buffer);
+}
+
+int WriteUsbDataNoWait(const std::uint8_t* data) {
+    if (LinkRefusesWrites()) {
+        return 0;
+    }
+    std::uint8_t buffer[kReportSize];
+    std::memcpy(buffer, data, kReportSize);
+    return WriteReport(*Objects(), buffer);
+}
+
+int SendUsbCommand(std::initializer_list<int> values) {
+    std::uint8_t buffer[kReportSize] = {kReportId};
+    int taken = 0;
+    for (int v : values) {
+        if (v == -1 || taken == kMaxCommandValues) {
+            break;
+        }
+        buffer[1 + taken++] = static_cast<std::uint8_t>(v);
+    }
+    return WriteUsbData(buffer, kReportSize);
+}
+
+int WriteStore(int address, std::span<const std::uint8_t> data) {
+    if (address < 0 || address > 0xFFFF) {
+        return 0;
+    }
+    const std::size_t length = std::min(data.size(), kMaxStoreChunk);
+    std::uint8_t buffer[kReportSize] = {
+        kReportId, kStoreWriteCommand, static_cast<std::uint8_t>(address >> 8),
+        static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(length)};
+    std::copy_n(data.begin(), length, buffer + 5);
+    return WritePaced(buffer);
+}
+
+void SetAckEvent() {
+    Objects()->ackEvent.Set();
+}
+
+bool ReadUsbData() {
+    return ReadOnce(*Objects());
+}
+
+void ReadUsbThreadProc() {
+    ReaderBody(Objects());
+}
+
+} // namespace kv

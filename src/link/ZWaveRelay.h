@@ -1,0 +1,30 @@
+#pragma once
+
+#include <cstdint>
+
+namespace kv {
+
+class ParamImage;
+
+/// Z-Wave Serial API function codes the relay handles.
+namespace zwave {
+inline constexpr std::uint8_t kAck = 0x06;
+inline constexpr std::uint8_t kFrameStart = 0x01;
+inline constexpr std::uint8_t kGetInitData = 0x02;
+inline constexpr std::uint8_t kApplicationCommand = 0x04;
+inline constexpr std::uint8_t kSendData = 0x13;
+inline constexpr std::uint8_t kSetDefault = 0x42;
+inline constexpr std::uint8_t kAddNode = 0x4A;
+inline constexpr std::uint8_t kRemoveNode = 0x4B;
+/// Callback id of a Basic Set whose completion the node's own report confirms.
+inline constexpr std::uint8_t kRemoteKeyCallback = 68;
+/// Bitmap bytes of the node list the hub tables can hold (nodes 1..232).
+inline constexpr int kMaxBitmapBytes = 29;
+} // namespace zwave
+
+/// Report 18 on the reader thread: acknowledges a relayed frame (no-wait write, then 20 ms),
+/// updates the node table and the hub flags and posts WM_ZWAVE_EVENT. Frames naming a node
+/// above 232, or whose command runs past the report, change nothing.
+void HandleZwaveFrame(ParamImage& image, const std::uint8_t* report);
+
+} // namespace kv

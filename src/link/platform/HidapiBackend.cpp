@@ -1,0 +1,163 @@
+#include "link/platform/HidapiBackend.h"
+
+#include <atomic>
+#include <cstring>
+#include <hidapi.h>
+#include <libudev.h>
+#include <mutex>
+
+namespace kv::hid {
+
+namespace {
+
+/// A read waits this long at most before it looks again whether the device was closed;
+/// hidapi offers no way to interrupt a blocking read.
+constexpr int kReadSliceMs = 100;
+
+bool InitHidapi() {
+    static const bool ok = hid_init() == 0;
+    return ok;
+}
+
+class HidapiDevice : public HidDevice {
+public:
+    explicit HidapiDevice(hid_device* device) : m_device(device) {}
+    ~HidapiDevice() override { hid_close(m_device); }
+
+    std::optional<HidAttributes> Attributes() override {
+        if (m_closed.load()) {
+            return std::nullopt;
+        }
+        const hid_device_info* info = hid_get_device_info(m_device);
+        if (info == nullptr) {
+            return std::nullopt;
+        }
+        return HidAttributes{info->vendor_id, info->product_id};
+    }
+
+    int Write(const std::uint8_t* report) override {
+        if (m_closed.load()) {
+            return 0;
+        }
+        const int n = hid_write(m_device, report, kReportBytes);
+        return n > 0 ? n : 0;
+    }
+
+    bool Read(std::uint8_t* report) override {
+        while (!m_closed.load()) {
+            const int n = hid_read_timeout(m_device, report, kReportBytes, kReadSliceMs);
+            if (n < 0) {
+                return false;
+            }
+            if (n > 0) {
+                return true;
+            }
+        }
+        return false;
+    }
+
+    // hid_close runs in the destructor, once no thread uses the device any more.
+    void Close() override { m_closed.store(true); }
+
+private:
+    hid_device* const m_device;
+    std::atomic<bool> m_closed{false};
+};
+
+} // namespace
+
+HidapiBackend::HidapiBackend() : m_hub(std::make_shared<NoticeHub>()) {}
+
+HidapiBackend::~HidapiBackend() {
+    StopWatching();
+}
+
+bool HidapiBackend::Enumerate(std::vector<HidInterface>& out) {
+    if (!InitHidapi()) {
+        return false;
+    }
+    hid_device_info* list = hid_enumerate(0, 0);
+    for (const hid_device_info* d = list; d != nullptr; d = d->next) {
+        if (d->path != nullptr) {
+            out.push_back({d->path, d->vendor_id, d->product_id});
+        }
+    }
+    hid_free_enumeration(list);
+    return true;
+}
+
+bool HidapiBackend::Claims(const std::string& path) const {
+    return path.starts_with("/dev/hidraw");
+}
+
+std::shared_ptr<HidDevice> HidapiBackend::Open(const std::string& path) {
+    if (!InitHidapi()) {
+        return nullptr;
+    }
+    hid_device* device = hid_open_path(path.c_str());
+    if (device == nullptr) {
+        return nullptr;
+    }
+    return std::make_shared<HidapiDevice>(device);
+}
+
+bool HidapiBackend::StartWatching(HidNoticeFn notice) {
+    m_hub->Set(std::move(notice));
+    std::lock_guard lock(m_watchLock);
+    if (m_watcher.Running()) {
+        return true;
+    }
+    m_udev = udev_new();
+    if (m_udev != nullptr) {
+        m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
+    }
+    const bool ok =
+        m_monitor != nullptr &&
+        udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) >= 0 &&
+        udev_monitor_enable_receiving(m_monitor) >= 0 &&
+        m_watcher.Start(udev_monitor_get_fd(m_monitor), [this] { OnUdevEvent(); });
+    if (!ok) {
+        if (m_monitor != nullptr) {
+            udev_monitor_unref(m_monitor);
+            m_monitor = nullptr;
+        }
+        if (m_udev != nullptr) {
+            udev_unref(m_udev);
+            m_udev = nullptr;
+        }
+    }
+    return ok;
+}
+
+void HidapiBackend::StopWatching() {
+    std::lock_guard lock(m_watchLock);
+    m_hub->Clear();
+    m_watcher.Stop();
+    if (m_monitor != nullptr) {
+        udev_monitor_unref(m_monitor);
+        m_monitor = nullptr;
+    }
+    if (m_udev != nullptr) {
+        udev_unref(m_udev);
+        m_udev = nullptr;
+    }
+}
+
+void HidapiBackend::OnUdevEvent() {
+    udev_device* device = udev_monitor_receive_device(m_monitor);
+    if (device == nullptr) {
+        return;
+    }
+    const char* action = udev_device_get_action(device);
+    const char* node = udev_device_get_devnode(device);
+    if (action != nullptr && node != nullptr) {
+        if (std::strcmp(action, "add") == 0) {
+            m_hub->Notify(HidNotice::Arrival, node);
+        } else if (std::strcmp(action, "remove") == 0) {
+            m_hub->Notify(HidNotice::Removal, node);
+        }
+    }
+    udev_device_unref(device);
+}
+
+} // namespace kv::hid

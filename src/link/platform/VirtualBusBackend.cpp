@@ -1,0 +1,228 @@
+#include "link/platform/VirtualBusBackend.h"
+
+#include "link/platform/VirtualBus.h"
+
+#include <algorithm>
+#include <atomic>
+#include <cerrno>
+#include <cstring>
+#include <dirent.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kv::hid {
+
+/// One connection to a virtual device.
+class BusSocketDevice : public HidDevice {
+public:
+    BusSocketDevice(int fd, std::string path, HidAttributes attributes,
+                    std::shared_ptr<NoticeHub> hub)
+        : m_fd(fd), m_path(std::move(path)), m_attributes(attributes), m_hub(std::move(hub)) {}
+    ~BusSocketDevice() override { close(m_fd); }
+
+    std::optional<HidAttributes> Attributes() override {
+        if (m_closed.load()) {
+            return std::nullopt;
+        }
+        return m_attributes;
+    }
+
+    int Write(const std::uint8_t* report) override {
+        if (m_closed.load() || m_gone.load()) {
+            return 0;
+        }
+        ssize_t n;
+        do {
+            n = send(m_fd, report, kReportBytes, MSG_NOSIGNAL);
+        } while (n < 0 && errno == EINTR);
+        return n > 0 ? static_cast<int>(n) : 0;
+    }
+
+    bool Read(std::uint8_t* report) override {
+        if (m_closed.load()) {
+            return false;
+        }
+        std::uint8_t buffer[kReportBytes];
+        ssize_t n;
+        do {
+            n = recv(m_fd, buffer, sizeof buffer, 0);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            // The peer went away (not our own Close): announce it like an unplug.
+            if (!m_closed.load() && !m_gone.exchange(true)) {
+                m_hub->Notify(HidNotice::Removal, m_path);
+            }
+            return false;
+        }
+        std::memcpy(report, buffer, static_cast<std::size_t>(n));
+        return true;
+    }
+
+    void Close() override {
+        m_closed.store(true);
+        shutdown(m_fd, SHUT_RDWR);
+    }
+
+    /// The socket file vanished: reads fail from now on. True when no removal had been
+    /// announced for this device yet.
+    bool MarkGone() {
+        const bool first = !m_gone.exchange(true);
+        shutdown(m_fd, SHUT_RDWR);
+        return first;
+    }
+
+    const std::string& Path() const { return m_path; }
+
+private:
+    const int m_fd;
+    const std::string m_path;
+    const HidAttributes m_attributes;
+    std::shared_ptr<NoticeHub> m_hub;
+    std::atomic<bool> m_closed{false};
+    std::atomic<bool> m_gone{false};
+};
+
+VirtualBusBackend::VirtualBusBackend() : m_hub(std::make_shared<NoticeHub>()) {}
+
+VirtualBusBackend::~VirtualBusBackend() {
+    StopWatching();
+}
+
+bool VirtualBusBackend::Enumerate(std::vector<HidInterface>& out) {
+    const std::string dir = vbus::BusDirectory();
+    DIR* d = opendir(dir.c_str());
+    if (d == nullptr) {
+        return true; // no bus yet: nothing present
+    }
+    std::vector<HidInterface> found;
+    while (const dirent* e = readdir(d)) {
+        const auto parsed = vbus::ParseSocketFileName(e->d_name);
+        if (!parsed) {
+            continue;
+        }
+        const std::string path = dir + "/" + e->d_name;
+        struct stat st {};
+        if (stat(path.c_str(), &st) != 0 || !S_ISSOCK(st.st_mode)) {
+            continue;
+        }
+        found.push_back({path, parsed->id.vendorId, parsed->id.productId});
+    }
+    closedir(d);
+    std::sort(found.begin(), found.end(),
+              [](const HidInterface& a, const HidInterface& b) { return a.path < b.path; });
+    out.insert(out.end(), found.begin(), found.end());
+    return true;
+}
+
+bool VirtualBusBackend::Claims(const std::string& path) const {
+    return path.find('/') != std::string::npos &&
+           vbus::ParseSocketFileName(vbus::FileNameOf(path)).has_value();
+}
+
+std::shared_ptr<HidDevice> VirtualBusBackend::Open(const std::string& path) {
+    const auto parsed = vbus::ParseSocketFileName(vbus::FileNameOf(path));
+    sockaddr_un addr{};
+    if (!parsed || path.size() >= sizeof addr.sun_path) {
+        return nullptr;
+    }
+    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return nullptr;
+    }
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+        close(fd);
+        return nullptr;
+    }
+    auto device = std::make_shared<BusSocketDevice>(
+        fd, path, HidAttributes{parsed->id.vendorId, parsed->id.productId}, m_hub);
+    std::lock_guard lock(m_lock);
+    std::erase_if(m_open, [](const auto& w) { return w.expired(); });
+    m_open.push_back(device);
+    return device;
+}
+
+bool VirtualBusBackend::StartWatching(HidNoticeFn notice) {
+    m_hub->Set(std::move(notice));
+    std::lock_guard lock(m_watchLock);
+    if (m_watcher.Running()) {
+        return true;
+    }
+    const std::string dir = vbus::BusDirectory();
+    if (!vbus::EnsureDirectory(dir)) {
+        return false;
+    }
+    m_inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (m_inotifyFd < 0) {
+        return false;
+    }
+    constexpr std::uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
+    m_watchDir = dir;
+    if (inotify_add_watch(m_inotifyFd, dir.c_str(), kMask) < 0 ||
+        !m_watcher.Start(m_inotifyFd, [this] { OnInotify(); })) {
+        close(m_inotifyFd);
+        m_inotifyFd = -1;
+        return false;
+    }
+    return true;
+}
+
+void VirtualBusBackend::StopWatching() {
+    std::lock_guard lock(m_watchLock);
+    m_hub->Clear();
+    m_watcher.Stop();
+    if (m_inotifyFd >= 0) {
+        close(m_inotifyFd);
+        m_inotifyFd = -1;
+    }
+}
+
+void VirtualBusBackend::OnInotify() {
+    alignas(inotify_event) char buffer[4096];
+    for (;;) {
+        const ssize_t n = read(m_inotifyFd, buffer, sizeof buffer);
+        if (n <= 0) {
+            return;
+        }
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if (e->len == 0 || !vbus::ParseSocketFileName(e->name)) {
+                continue;
+            }
+            const std::string path = m_watchDir + "/" + e->name;
+            if ((e->mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+                m_hub->Notify(HidNotice::Arrival, path);
+            } else if ((e->mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
+                if (DropOpenDevices(path)) {
+                    m_hub->Notify(HidNotice::Removal, path);
+                }
+            }
+        }
+    }
+}
+
+bool VirtualBusBackend::DropOpenDevices(const std::string& path) {
+    std::vector<std::shared_ptr<BusSocketDevice>> devices;
+    {
+        std::lock_guard lock(m_lock);
+        for (const auto& w : m_open) {
+            if (auto d = w.lock(); d && d->Path() == path) {
+                devices.push_back(std::move(d));
+            }
+        }
+    }
+    bool announce = true;
+    for (const auto& d : devices) {
+        if (!d->MarkGone()) {
+            announce = false; // its read already reported the removal
+        }
+    }
+    return announce;
+}
+
+} // namespace kv::hid
