@@ -1,0 +1,58 @@
+#pragma once
+
+/// The read-all and the write-all: bring the whole image and the processor into agreement.
+/// Each runs on a thread of its own and ends by posting WM_SYNC_FINISHED (wParam 0 for the
+/// read-all, 1 for the write-all) to the link's receiver.
+namespace kv {
+
+class ParamImage;
+
+/// How a read-all ended.
+enum class ReadAllResult {
+    Done,         ///< identified and read
+    Disconnected, ///< the processor went away at a checked step
+    UnknownModel, ///< the model was not accepted after two attempts
+    WrongVersion, ///< the communication version is not 18
+};
+
+inline constexpr int kCommVersion = 18;
+inline constexpr int kReadBackChunks = 59;
+inline constexpr int kSystemStoreChunks = 23;
+inline constexpr int kReadBackRecordCount = 204;
+
+/// True for "KV5930Q" and "RS483" in any letter case.
+bool IsAcceptedModel(const ParamImage& image);
+
+/// Identification, current mode, the store read-back and its decoding, machine settings and
+/// the learning table.
+ReadAllResult SynchronizeReadAll();
+/// The 59 store reads of the whole read-back block (56 bytes each, 51 for the last).
+void ReadBackImage();
+/// Copies the read-back block into the store blocks and decodes its 204 parameter records.
+void DecodeReadBack(ParamImage& image);
+/// The start offsets of the decoded records inside the read-back block, in increasing order.
+const int* ReadBackRecordOffsets();
+
+/// Every scalar parameter in the processor's order; with restoreVolumes the microphone and
+/// music volumes are first sent as 0.
+void SendAllParams(bool restoreVolumes);
+/// The system, routing and extension blocks into the processor's store.
+void WriteSystemBlocks();
+/// Brings the microphone and music volumes up step by step.
+void RampVolumes();
+/// All parameters, the store blocks, every band, the ramp when the machine settings ask for
+/// it and the two volume queries.
+void SynchronizeWriteAll();
+
+/// Thread bodies: status poll off, 100 ms, the procedure, WM_SYNC_FINISHED, poll on.
+void SynchronizeReadThreadProc();
+void SynchronizeWriteThreadProc();
+/// Start the thread bodies on detached threads (each logs "Start thread:SynchronizeData").
+void StartReadAllThread();
+void StartWriteAllThread();
+/// Synchronisation threads started and not yet ended.
+int RunningSyncThreads();
+/// Lets the dispatcher start a read-all when the processor asks for one (reports 5 and 6).
+void InstallReadAllStarter();
+
+} // namespace kv
