@@ -1,0 +1,367 @@
+#include "shell/CMX2240v13View.h"
+
+#include "image/ParamImage.h"
+#include "image/Text.h"
+#include "link/ConnectionState.h"
+#include "shell/AppState.h"
+#include "shell/CSynDlg.h"
+#include "shell/CWaitDlg.h"
+#include "shell/DeviceAdapter.h"
+#include "shell/Language.h"
+#include "shell/ModeCommands.h"
+#include "shell/Shell.h"
+#include "shell/ToolWindows.h"
+#include "shell/UiServices.h"
+
+#include <QDebug>
+#include <QSystemTrayIcon>
+#include <QThread>
+#include <QVBoxLayout>
+
+#include <chrono>
+#include <condition_variable>
+#include <mutex>
+#include <thread>
+
+namespace kv {
+
+namespace {
+
+constexpr int kAcceptedVersion = 18;
+constexpr int kConnectedNoticeMs = 5000;
+constexpr int kArrivalNoticeMs = 4000;
+constexpr int kRemovedNoticeMs = 5000;
+constexpr auto kSettlePause = std::chrono::milliseconds(150);
+
+bool AcceptedModel(const QString& model) {
+    return model.compare(QLatin1String("KV5930Q"), Qt::CaseInsensitive) == 0 ||
+           model.compare(QLatin1String("RS483"), Qt::CaseInsensitive) == 0;
+}
+
+/// A one-shot flag a worker thread waits on.
+struct Completion {
+    std::mutex mutex;
+    std::condition_variable done;
+    bool finished = false;
+
+    void Set() {
+        {
+            const std::lock_guard lock(mutex);
+            finished = true;
+        }
+        done.notify_all();
+    }
+};
+
+} // namespace
+
+CMX2240v13View::CMX2240v13View(QWidget* parent)
+    : QWidget(parent), m_layout(new QVBoxLayout(this)),
+      m_closing(std::make_shared<std::atomic<bool>>(false)) {
+    setObjectName(QStringLiteral("view"));
+    setAttribute(Qt::WA_StyledBackground);
+    setMinimumSize(kMinWidth, kMinHeight);
+    m_layout->setContentsMargins(0, 0, 0, 0);
+
+    m_firstConnect.setSingleShot(true);
+    connect(&m_firstConnect, &QTimer::timeout, this, [this] { TryConnect(false); });
+    connect(&m_statusPoll, &QTimer::timeout, this, [] {
+        if (g_bStatusPoll.load() && g_bPeakOption.load() && device::IsConnected()) {
+            device::SendCommand({14});
+        }
+    });
+    m_waitTimer.setSingleShot(true);
+    connect(&m_waitTimer, &QTimer::timeout, this, [this] {
+        AppState& state = GetAppState();
+        if (state.waitDialog) {
+            state.waitDialog->RestartTimers();
+            return;
+        }
+        const int operation = m_pendingWait.operation;
+        CWaitDlg dialog(
+            m_pendingWait.text,
+            [this, operation] {
+                if (m_hubCancel) {
+                    m_hubCancel(operation);
+                }
+            },
+            window());
+        state.waitDialog = &dialog;
+        dialog.exec();
+    });
+    m_trayTimer.setSingleShot(true);
+    connect(&m_trayTimer, &QTimer::timeout, this, &CMX2240v13View::RemoveTrayIcon);
+}
+
+CMX2240v13View::~CMX2240v13View() {
+    m_closing->store(true);
+    device::StopWatching();
+    RemoveTrayIcon();
+}
+
+// --- Messages ----------------------------------------------------------------------------------
+
+void CMX2240v13View::PostViewMessage(unsigned message, std::uintptr_t wParam,
+                                     std::intptr_t lParam) {
+    QMetaObject::invokeMethod(
+        this, [this, message, wParam, lParam] { HandleViewMessage(message, wParam, lParam); },
+        Qt::QueuedConnection);
+}
+
+void CMX2240v13View::SendViewMessage(unsigned message, std::uintptr_t wParam,
+                                     std::intptr_t lParam) {
+    RunOnUiThreadAndWait(
+        [this, message, wParam, lParam] { HandleViewMessage(message, wParam, lParam); });
+}
+
+void CMX2240v13View::ShowErrorBox(const std::string& text, const std::string& caption) {
+    RunOnUiThreadAndWait([text, caption] {
+        ShowMessage(nullptr, QString::fromStdString(text), QString::fromStdString(caption),
+                    BoxIcon::Error);
+    });
+}
+
+void CMX2240v13View::RunOnUiThreadAndWait(std::function<void()> fn) {
+    if (QThread::currentThread() == thread()) {
+        fn();
+        return;
+    }
+    auto completion = std::make_shared<Completion>();
+    QMetaObject::invokeMethod(
+        this,
+        [fn = std::move(fn), completion] {
+            fn();
+            completion->Set();
+        },
+        Qt::QueuedConnection);
+    // The view may go away while the worker waits (the queued call is then dropped): the
+    // closing flag, shared with the worker, ends the wait.
+    const auto closing = m_closing;
+    std::unique_lock lock(completion->mutex);
+    while (!completion->finished && !closing->load()) {
+        completion->done.wait_for(lock, std::chrono::milliseconds(50));
+    }
+}
+
+void CMX2240v13View::HandleViewMessage(unsigned message, std::uintptr_t wParam,
+                                       std::intptr_t lParam) {
+    switch (message) {
+    case WM_SYNC_FINISHED:
+        OnSyncFinished(wParam);
+        break;
+    case WM_IR_LEARN_STATUS:
+        ForwardToToolWindow(static_cast<int>(ToolWindow::RemoteStudy), message, wParam, lParam);
+        break;
+    case WM_ZWAVE_EVENT:
+    case WM_ZWAVE_SYNC:
+        ForwardToToolWindow(static_cast<int>(ToolWindow::SmartPlug), message, wParam, lParam);
+        break;
+    case WM_TRAY_ICON:
+        RemoveTrayIcon();
+        break;
+    default:
+        break;
+    }
+}
+
+void CMX2240v13View::ForwardToToolWindow(int which, unsigned message, std::uintptr_t wParam,
+                                         std::intptr_t lParam) {
+    QWidget* window = GetAppState().OpenWindow(static_cast<ToolWindow>(which));
+    if (auto* sink = dynamic_cast<IViewMessageSink*>(window)) {
+        sink->OnViewMessage(message, wParam, lParam);
+    }
+}
+
+// --- Pages -------------------------------------------------------------------------------------
+
+void CMX2240v13View::ShowPage(PageKind kind, int argument) {
+    if (m_page && m_page->Kind() == kind) {
+        m_page->SetPageArgument(argument);
+        m_page->RefreshFromImage();
+        return;
+    }
+    if (m_page) {
+        QWidget* old = m_page->Widget();
+        m_page = nullptr;
+        m_layout->removeWidget(old);
+        delete old;
+    }
+    m_page = CreatePage(kind, this, argument);
+    m_layout->addWidget(m_page->Widget());
+    m_page->Widget()->show();
+    m_page->ApplyLanguage();
+    m_page->RefreshFromImage();
+}
+
+// --- Connection --------------------------------------------------------------------------------
+
+void CMX2240v13View::StartConnection() {
+    device::WatchDevices([this, closing = m_closing](bool arrival, const std::string& path) {
+        if (closing->load()) {
+            return;
+        }
+        const QString qpath = QString::fromStdString(path);
+        QMetaObject::invokeMethod(
+            this, [this, arrival, qpath] { OnDeviceNotice(arrival, qpath); }, Qt::QueuedConnection);
+    });
+    m_firstConnect.start(kFirstConnectMs);
+}
+
+void CMX2240v13View::TryConnect(bool arrival) {
+    if (!device::Connect(this)) {
+        return;
+    }
+    if (arrival) {
+        CloseToolWindows();
+    }
+    ShowTrayNotice(Tr("信息", "Information"), Tr("设备已连接，同步中……", "Device connected!"),
+                   arrival ? kArrivalNoticeMs : kConnectedNoticeMs);
+    qDebug("Start thread:SynchronizeData");
+    device::StartReadAll(this);
+    RunSyncDialog(QString());
+    if (device::IsConnected()) {
+        m_statusPoll.start(kStatusPollMs);
+    }
+}
+
+void CMX2240v13View::OnDeviceNotice(bool arrival, const QString& path) {
+    if (arrival) {
+        TryConnect(true);
+        return;
+    }
+    qDebug("removed!");
+    const QString opened = QString::fromStdString(device::OpenedPath());
+    if (opened.isEmpty() || path.compare(opened, Qt::CaseInsensitive) != 0) {
+        return;
+    }
+    device::Close();
+    m_statusPoll.stop();
+    CloseSyncDialog();
+    ShowTrayNotice(Tr("信息", "Information"), Tr("设备已断开!", "Device Disconnected!"),
+                   kRemovedNoticeMs);
+}
+
+void CMX2240v13View::Disconnect() {
+    if (device::IsConnected()) {
+        g_statusRecord.Clear();
+        device::SendCommand({138});
+        device::Close();
+    }
+    m_statusPoll.stop();
+}
+
+void CMX2240v13View::OnSyncFinished(std::uintptr_t /*wParam*/) {
+    CloseSyncDialog();
+    if (!device::IsConnected()) {
+        // The processor went away during the synchronisation: there is nothing to check,
+        // and its model and version were never read.
+        RefreshAll();
+        return;
+    }
+    const ParamImage& image = GetParamImage();
+    if (!AcceptedModel(QString::fromStdU16String(image.Model()))) {
+        Disconnect();
+        ReportRefusal(
+            Tr("机器型号与软件不匹配!", "The processor model does not match this software!"));
+        return;
+    }
+    if (image.CommVersion() != kAcceptedVersion) {
+        Disconnect();
+        ReportRefusal(Tr("机器与软件通信版本不匹配，请使用机器配套软件!",
+                         "The communication version of the processor does not match this "
+                         "software!"));
+        return;
+    }
+    AppState& state = GetAppState();
+    if (state.fileModeSlot >= 0 && state.fileModeSlot <= 3) {
+        StoreModeAfterLoad(state.fileModeSlot);
+        state.fileModeSlot = -1;
+    }
+    RefreshAll();
+    std::this_thread::sleep_for(kSettlePause);
+    emit synchronised();
+}
+
+void CMX2240v13View::ReportRefusal(const QString& text) {
+    emit refused();
+    // While one such box is open no second one is shown.
+    if (m_refusalShown) {
+        return;
+    }
+    m_refusalShown = true;
+    ShowMessage(window(), text, Tr("错误", "Error"), BoxIcon::Error);
+    m_refusalShown = false;
+}
+
+// --- Notices and dialogs -----------------------------------------------------------------------
+
+void CMX2240v13View::ShowTrayNotice(const QString& title, const QString& text, int ms) {
+    if (!QSystemTrayIcon::isSystemTrayAvailable()) {
+        ShowInfo(text, ms);
+        return;
+    }
+    if (!m_tray) {
+        m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/app/kvcontrol.svg")), this);
+        connect(m_tray, &QSystemTrayIcon::activated, this,
+                [this] { PostViewMessage(WM_TRAY_ICON, 128, 0); });
+        connect(m_tray, &QSystemTrayIcon::messageClicked, this,
+                [this] { PostViewMessage(WM_TRAY_ICON, 128, 0); });
+    }
+    m_tray->show();
+    m_tray->showMessage(title, text, QSystemTrayIcon::Information, ms);
+    m_trayTimer.start(ms);
+}
+
+bool CMX2240v13View::TrayIconShown() const {
+    return m_tray && m_tray->isVisible();
+}
+
+void CMX2240v13View::RemoveTrayIcon() {
+    m_trayTimer.stop();
+    if (m_tray) {
+        m_tray->hide();
+        m_tray->deleteLater();
+        m_tray = nullptr;
+    }
+}
+
+void CMX2240v13View::RunSyncDialog(const QString& text) {
+    AppState& state = GetAppState();
+    if (state.syncDialog) {
+        state.syncDialog->raise();
+        state.syncDialog->activateWindow();
+        return;
+    }
+    CSynDlg dialog(text, window());
+    state.syncDialog = &dialog;
+    dialog.exec();
+}
+
+void CMX2240v13View::CloseSyncDialog() {
+    if (CSynDlg* dialog = GetAppState().syncDialog) {
+        dialog->Finish();
+    }
+}
+
+void CMX2240v13View::ShowWaitDialog(const QString& text, int operation, int node, int value,
+                                    int delayMs) {
+    m_pendingWait = {text, operation, node, value};
+    if (m_hubSend) {
+        m_hubSend(operation, node, value);
+    }
+    m_waitTimer.start(delayMs);
+}
+
+void CMX2240v13View::EndWait(int ms) {
+    if (CWaitDlg* dialog = GetAppState().waitDialog) {
+        dialog->EndWait(ms);
+    }
+}
+
+void CMX2240v13View::SetHubOperations(std::function<void(int, int, int)> send,
+                                      std::function<void(int)> cancel) {
+    m_hubSend = std::move(send);
+    m_hubCancel = std::move(cancel);
+}
+
+} // namespace kv

@@ -1,0 +1,108 @@
+#pragma once
+
+#include "link/LinkReceiver.h"
+#include "shell/IPage.h"
+
+#include <QPointer>
+#include <QTimer>
+#include <QWidget>
+
+#include <atomic>
+#include <functional>
+#include <memory>
+#include <string>
+
+class QSystemTrayIcon;
+class QVBoxLayout;
+
+namespace kv {
+
+/// Tool windows that take the view messages meant for them implement this.
+class IViewMessageSink {
+public:
+    virtual ~IViewMessageSink() = default;
+    virtual void OnViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+};
+
+/// The client area of the main window. It hosts one page at a time, receives the link's
+/// messages on the user-interface thread, follows the processor's arrival and removal, and
+/// owns the timers of the connection and the status poll.
+class CMX2240v13View : public QWidget, public ILinkReceiver {
+    Q_OBJECT
+public:
+    static constexpr int kFirstConnectMs = 250;
+    static constexpr int kStatusPollMs = 300;
+    static constexpr int kMinWidth = 1024;
+    static constexpr int kMinHeight = 520;
+
+    explicit CMX2240v13View(QWidget* parent = nullptr);
+    ~CMX2240v13View() override;
+
+    // --- ILinkReceiver (any thread) --------------------------------------------------------
+    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void ShowErrorBox(const std::string& text, const std::string& caption) override;
+
+    // --- Pages -------------------------------------------------------------------------------
+    /// Shows a page of that kind: the current one with the new argument when it is of that
+    /// kind already, otherwise a new page replacing the current one.
+    void ShowPage(PageKind kind, int argument);
+    IPage* CurrentPage() const { return m_page; }
+
+    // --- Connection ---------------------------------------------------------------------------
+    /// Starts timer 1 (the first connection attempt) and follows device notices.
+    void StartConnection();
+    /// Connects to a processor if one is present: arrival closes the tool windows first.
+    void TryConnect(bool arrival);
+    /// A device arrival or removal notice (UI thread).
+    void OnDeviceNotice(bool arrival, const QString& path);
+    /// Says goodbye to the processor (command 138) and closes it; stops the status poll.
+    void Disconnect();
+    bool StatusPollActive() const { return m_statusPoll.isActive(); }
+
+    // --- Shell helpers -------------------------------------------------------------------------
+    void ShowTrayNotice(const QString& title, const QString& text, int ms);
+    bool TrayIconShown() const;
+    void RunSyncDialog(const QString& text);
+    void CloseSyncDialog();
+    void ShowWaitDialog(const QString& text, int operation, int node, int value, int delayMs);
+    void EndWait(int ms);
+    void SetHubOperations(std::function<void(int, int, int)> send, std::function<void(int)> cancel);
+
+signals:
+    /// The read-all or write-all ended and the processor was accepted (the image is fresh).
+    void synchronised();
+    /// A synchronisation ended with a refused processor.
+    void refused();
+
+private:
+    void HandleViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
+    void OnSyncFinished(std::uintptr_t wParam);
+    void ReportRefusal(const QString& text);
+    void RemoveTrayIcon();
+    void ForwardToToolWindow(int which, unsigned message, std::uintptr_t wParam,
+                             std::intptr_t lParam);
+    /// Runs fn on the UI thread and waits until it has run (or the view is going away).
+    void RunOnUiThreadAndWait(std::function<void()> fn);
+
+    QVBoxLayout* m_layout;
+    IPage* m_page = nullptr;
+    QTimer m_firstConnect; ///< timer 1
+    QTimer m_statusPoll;   ///< timer 3
+    QTimer m_waitTimer;    ///< timer 5
+    QTimer m_trayTimer;    ///< timer 990
+    QSystemTrayIcon* m_tray = nullptr;
+    bool m_refusalShown = false;
+    std::shared_ptr<std::atomic<bool>> m_closing;
+
+    struct PendingWait {
+        QString text;
+        int operation = 0;
+        int node = 0;
+        int value = 0;
+    } m_pendingWait;
+    std::function<void(int, int, int)> m_hubSend;
+    std::function<void(int)> m_hubCancel;
+};
+
+} // namespace kv

@@ -1,0 +1,94 @@
+#pragma once
+
+#include "shell/AppState.h"
+
+#include <QMainWindow>
+#include <QPointer>
+#include <QTimer>
+
+class QCheckBox;
+class QKeyEvent;
+class QLabel;
+class QPushButton;
+
+namespace kv {
+
+class AppSettings;
+class CInfoDlg;
+class CMX2240v13View;
+class CRibbon;
+
+/// The main window: the ribbon, the view with its page area and the status bar. It runs
+/// the ribbon's commands, the keyboard shortcuts of the whole application, the language
+/// switch and the close question.
+class CMainFrame : public QMainWindow {
+    Q_OBJECT
+public:
+    static constexpr int kMinWidth = 1040;
+    static constexpr int kMinHeight = 700;
+
+    explicit CMainFrame(AppSettings& settings, QWidget* parent = nullptr);
+    ~CMainFrame() override;
+
+    /// The running main window, or nullptr.
+    static CMainFrame* Instance();
+
+    CRibbon* Ribbon() const { return m_ribbon; }
+    CMX2240v13View* View() const { return m_view; }
+    AppSettings& Settings() const { return m_settings; }
+    QLabel* ConnectionPane() const { return m_connectionPane; }
+    QLabel* ModePane() const { return m_modePane; }
+    QCheckBox* BypassBox() const { return m_bypass; }
+    QPushButton* ResetEqButton() const { return m_resetEq; }
+    CInfoDlg* InfoWindow() const;
+
+    /// Runs a command of the ribbon, the application menu or the mode menus.
+    void OnCommand(int id);
+    /// The key table of the application; returns true when the key stops here.
+    bool HandleKeyRelease(QKeyEvent* event);
+
+    void ShowInfo(const QString& text, int ms);
+    void RefreshAll();
+    void CloseToolWindows();
+    void ApplyLanguage();
+    void SwitchLanguage();
+    /// Status bar panes and the enabled states that follow the connection and the page.
+    void UpdateStatus();
+    /// Opens a mode file named on the command line once a processor is ready.
+    void OpenWhenReady(const QString& path);
+    /// Raises and restores the window (a second start asked for it).
+    void BringToFront();
+
+protected:
+    void closeEvent(QCloseEvent* event) override;
+    bool eventFilter(QObject* watched, QEvent* event) override;
+
+private:
+    void BuildStatusBar();
+    void OnCategoryChanged(int category);
+    void OnRecentFile(const QString& path);
+    void ToggleBypass();
+    void ResetEq();
+    void MachineReset();
+    void ShowAbout();
+    void OpenTool(ToolWindow which);
+    void LabelStatusBar();
+    bool IsSmartPlugOpen() const;
+
+    AppSettings& m_settings;
+    CRibbon* m_ribbon;
+    CMX2240v13View* m_view;
+    QLabel* m_connectionPane;
+    QLabel* m_modePane;
+    QCheckBox* m_bypass;
+    QPushButton* m_resetEq;
+    QTimer m_statusTimer;
+    QString m_pendingFile;
+    // The key event last seen and where, so that its propagation to the parents is not
+    // handled twice.
+    const QEvent* m_lastKey = nullptr;
+    QPointer<QObject> m_lastKeyReceiver;
+    bool m_lastKeyConsumed = false;
+};
+
+} // namespace kv

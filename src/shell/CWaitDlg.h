@@ -1,0 +1,48 @@
+#pragma once
+
+#include <QDialog>
+#include <QTimer>
+
+#include <functional>
+
+class QLabel;
+class QProgressBar;
+class QPushButton;
+
+namespace kv {
+
+/// The wait dialog (dialog 486) of the smart-home operations: modal, a stepping progress
+/// bar, a text and an abort button. On its time-out or on abort it cancels the pending hub
+/// operation.
+class CWaitDlg : public QDialog {
+    Q_OBJECT
+public:
+    static constexpr int kDialogId = 486;
+    static constexpr int kAbortId = 1225;
+    static constexpr int kProgressStepMs = 150;
+    static constexpr int kTimeoutMs = 30000;
+    static constexpr int kRestartTimeoutMs = 20000;
+
+    /// cancel: sends the cancel frame of the pending operation.
+    CWaitDlg(const QString& text, std::function<void()> cancel, QWidget* parent);
+
+    /// Restarts the progress and time-out timers (a new operation while shown).
+    void RestartTimers();
+    /// Stops both timers; ms = 0 closes at once, else fills the bar and closes after ms.
+    void EndWait(int ms);
+    int Progress() const;
+    void SetText(const QString& text);
+
+private:
+    void Cancel(bool timedOut);
+
+    QLabel* m_text;
+    QProgressBar* m_progress;
+    QPushButton* m_abort;
+    std::function<void()> m_cancel;
+    QTimer m_step;    ///< progress timer
+    QTimer m_timeout; ///< timer 110
+    QTimer m_close;   ///< timer 2
+};
+
+} // namespace kv

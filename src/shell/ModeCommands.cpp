@@ -1,0 +1,209 @@
+#include "shell/ModeCommands.h"
+
+#include "image/ModeFile.h"
+#include "image/ParamImage.h"
+#include "link/ConnectionState.h"
+#include "shell/AppSettings.h"
+#include "shell/AppState.h"
+#include "shell/DeviceAdapter.h"
+#include "shell/Language.h"
+#include "shell/Shell.h"
+#include "shell/UiServices.h"
+
+#include <QDebug>
+#include <QFileInfo>
+
+#include <algorithm>
+#include <array>
+#include <chrono>
+#include <thread>
+
+namespace kv {
+
+namespace {
+
+constexpr int kNoticeMs = 1100;
+constexpr int kStoringNoticeMs = 2500;
+constexpr auto kStorePause = std::chrono::milliseconds(20);
+constexpr auto kStoreMenuPause = std::chrono::milliseconds(500);
+constexpr auto kStoreKeyPause = std::chrono::milliseconds(1500);
+
+constexpr std::array<const char*, 4> kLabelsZh = {"一", "二", "三", "四"};
+constexpr std::array<const char*, 4> kLabelsEn = {"1", "2", "3", "4"};
+
+int LimitMode(int m) {
+    return std::clamp(m, 0, 3);
+}
+
+QString ModeLabel(int m) {
+    const auto i = static_cast<std::size_t>(LimitMode(m));
+    return Tr(kLabelsZh[i], kLabelsEn[i]);
+}
+
+QString ModeQuestion(int m) {
+    return ModeLabel(m) + QLatin1Char('?');
+}
+
+void ConnectNotice() {
+    ShowInfo(Tr("请先连接设备!", "Please connect device!"), kNoticeMs);
+}
+
+void ReportReadFailure(QWidget* parent, const ModeFileResult& result) {
+    if (result.status == ModeFileStatus::UnsupportedVersion) {
+        ShowMessage(parent, QStringLiteral("Mode file version not support!"),
+                    QStringLiteral("Info"), BoxIcon::Information);
+    } else {
+        ShowMessage(parent, QString::fromStdString(ModeFileMessage(result)),
+                    QStringLiteral("Can't write to file"), BoxIcon::Warning);
+    }
+}
+
+/// Loads a mode file into the image and starts the write-all behind the synchronisation
+/// dialog. Returns false when the file was refused.
+bool LoadAndSend(QWidget* parent, const QString& path) {
+    const ModeFileResult result = ReadModeFile(path.toStdString(), GetParamImage());
+    if (!result.ok()) {
+        ReportReadFailure(parent, result);
+        return false;
+    }
+    qDebug("Start thread:SynchronizeData");
+    if (ILinkReceiver* receiver = ViewReceiver()) {
+        device::StartWriteAll(receiver);
+    }
+    RunSyncDialog(QString());
+    return true;
+}
+
+} // namespace
+
+void RecallMode(int m) {
+    g_nCurrentMode.store(LimitMode(m));
+    device::SendCommand({5, g_nCurrentMode.load()});
+}
+
+void StoreMode(int m) {
+    g_bParamChanged.store(0);
+    g_nCurrentMode.store(LimitMode(m));
+    device::SendCommand({4, g_nCurrentMode.load()});
+}
+
+void StoreModeAfterLoad(int m) {
+    g_nCurrentMode.store(LimitMode(m));
+    device::SendCommand({3, g_nCurrentMode.load()});
+    std::this_thread::sleep_for(kStorePause);
+    device::SendCommand({4, g_nCurrentMode.load()});
+}
+
+void RecallFactoryMode(int m) {
+    if (!device::IsConnected()) {
+        return;
+    }
+    g_nCurrentMode.store(LimitMode(m));
+    device::SendCommand({6, g_nCurrentMode.load()});
+    RunSyncDialog(QString());
+}
+
+void RecallModeCommand(QWidget* parent, int m) {
+    if (!device::IsConnected()) {
+        return;
+    }
+    if (g_bParamChanged.load() &&
+        !AskYesNo(parent,
+                  Tr("参数已更改，确定要直接载入模式", "Setting changed ! Are you sure load mode") +
+                      ModeQuestion(m),
+                  Tr("信息", "Information"))) {
+        return;
+    }
+    RecallMode(m);
+    RunSyncDialog(QString());
+}
+
+void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
+    if (!device::IsConnected()) {
+        return;
+    }
+    if (!AskYesNo(parent, Tr("确定要保存至机器模式", "Save to machine mode ") + ModeQuestion(m),
+                  Tr("信息", "Information"))) {
+        return;
+    }
+    StoreMode(m);
+    if (!fromKey) {
+        std::this_thread::sleep_for(kStoreMenuPause);
+    }
+    ShowInfo(Tr("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeLabel(m)), kStoringNoticeMs);
+    if (fromKey) {
+        std::this_thread::sleep_for(kStoreKeyPause);
+    }
+}
+
+int FileModeSlot(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    const auto dot = name.lastIndexOf(QLatin1Char('.'));
+    QString title = dot > 0 ? name.left(dot) : name;
+    title = title.toLower();
+    for (int m = 0; m < 4; ++m) {
+        if (title.startsWith(QStringLiteral("m%1").arg(m + 1))) {
+            return m;
+        }
+    }
+    return -1;
+}
+
+void OpenModeFile(QWidget* parent) {
+    if (!device::IsConnected()) {
+        ConnectNotice();
+        return;
+    }
+    const QString path = FileChooser().OpenFile(parent, ModeFileFilter());
+    if (path.isEmpty()) {
+        return;
+    }
+    GetAppState().fileModeSlot = FileModeSlot(path);
+    if (LoadAndSend(parent, path)) {
+        Settings().AddRecentFile(path);
+    }
+}
+
+bool StoreAndWriteModeFile(QWidget* parent, const QString& path) {
+    StoreMode(g_nCurrentMode.load());
+    const ModeFileResult result = WriteModeFile(path.toStdString(), GetParamImage());
+    if (!result.ok()) {
+        ShowMessage(parent, QString::fromStdString(ModeFileMessage(result)),
+                    QStringLiteral("Can't write to file"), BoxIcon::Warning);
+        return false;
+    }
+    return true;
+}
+
+void SaveModeFile(QWidget* parent) {
+    if (!device::IsConnected()) {
+        ConnectNotice();
+        return;
+    }
+    const QString path = FileChooser().SaveFile(parent, QStringLiteral("name"),
+                                                QStringLiteral("amod"), ModeFileFilter());
+    if (path.isEmpty()) {
+        return;
+    }
+    if (StoreAndWriteModeFile(parent, path)) {
+        Settings().AddRecentFile(path);
+    }
+}
+
+bool OpenRecentModeFile(QWidget* parent, const QString& path) {
+    const QFileInfo info(path);
+    if (!info.exists()) {
+        ShowMessage(nullptr, QStringLiteral("文件不存在！"), QStringLiteral("文件打开错误"),
+                    BoxIcon::Information);
+        return false;
+    }
+    if (info.suffix().compare(QLatin1String("amod"), Qt::CaseInsensitive) != 0) {
+        return false;
+    }
+    if (device::IsConnected()) {
+        LoadAndSend(parent, path);
+    }
+    return true;
+}
+
+} // namespace kv
