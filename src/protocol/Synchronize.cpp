@@ -19,7 +19,9 @@
 #include <atomic>
 #include <cctype>
 #include <chrono>
+#include <condition_variable>
 #include <initializer_list>
+#include <mutex>
 #include <string>
 #include <thread>
 
@@ -52,7 +54,18 @@ struct Key {
 
 constexpr const char* kStartLine = "Start thread:SynchronizeData\n";
 
-std::atomic<int> g_runningSyncThreads{0};
+/// The detached synchronisation threads still running. Never destroyed: a thread may end
+/// while the process exits.
+struct SyncThreads {
+    std::mutex lock; ///< guards running
+    std::condition_variable ended;
+    int running = 0;
+};
+
+SyncThreads& Threads() {
+    static auto* threads = new SyncThreads;
+    return *threads;
+}
 
 /// Records of the read-back block: runs of (first offset, count, step) repeated per channel.
 std::array<int, kReadBackRecordCount> BuildRecordOffsets() {
@@ -185,10 +198,16 @@ void RunSyncThreadBody(Procedure procedure, std::uintptr_t finishedParam, const 
 }
 
 void LaunchDetached(void (*body)()) {
-    g_runningSyncThreads.fetch_add(1);
-    std::thread([body] {
+    SyncThreads& threads = Threads();
+    {
+        std::lock_guard lock(threads.lock);
+        ++threads.running;
+    }
+    std::thread([body, &threads] {
         body();
-        g_runningSyncThreads.fetch_sub(1);
+        std::lock_guard lock(threads.lock);
+        --threads.running;
+        threads.ended.notify_all();
     }).detach();
 }
 
@@ -331,7 +350,15 @@ void StartWriteAllThread() {
 }
 
 int RunningSyncThreads() {
-    return g_runningSyncThreads.load();
+    SyncThreads& threads = Threads();
+    std::lock_guard lock(threads.lock);
+    return threads.running;
+}
+
+bool WaitForSyncThreads(std::chrono::milliseconds timeout) {
+    SyncThreads& threads = Threads();
+    std::unique_lock lock(threads.lock);
+    return threads.ended.wait_for(lock, timeout, [&] { return threads.running == 0; });
 }
 
 void InstallReadAllStarter() {

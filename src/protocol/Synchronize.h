@@ -1,5 +1,7 @@
 #pragma once
 
+#include <chrono>
+
 /// The read-all and the write-all: bring the whole image and the processor into agreement.
 /// Each runs on a thread of its own and ends by posting WM_SYNC_FINISHED (wParam 0 for the
 /// read-all, 1 for the write-all) to the link's receiver.
@@ -52,6 +54,8 @@ void StartReadAllThread();
 void StartWriteAllThread();
 /// Synchronisation threads started and not yet ended.
 int RunningSyncThreads();
+/// Waits until no synchronisation thread runs; false when the time ran out first.
+bool WaitForSyncThreads(std::chrono::milliseconds timeout);
 /// Lets the dispatcher start a read-all when the processor asks for one (reports 5 and 6).
 void InstallReadAllStarter();
 
