@@ -311,6 +311,10 @@ ILinkReceiver* LinkReceiver() {
     return State().receiver.load();
 }
 
+void SetLinkReceiver(ILinkReceiver* receiver) {
+    State().receiver.store(receiver);
+}
+
 int WriteUsbData(const std::uint8_t* data, std::size_t n) {
     std::uint8_t buffer[kReportSize] = {};
     if (data != nullptr) {

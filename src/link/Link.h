@@ -44,8 +44,11 @@ bool ConnectUsbDevice(ILinkReceiver* receiver);
 void CloseUsbDevice();
 /// The path of the opened processor ("" when none).
 std::string OpenedDevicePath();
-/// The receiver recorded by the last ConnectUsbDevice (may be null).
+/// The receiver recorded by the last ConnectUsbDevice or SetLinkReceiver (may be null).
 ILinkReceiver* LinkReceiver();
+/// Records the receiver without connecting (so notices reach it before a processor is
+/// found). It must stay valid until replaced.
+void SetLinkReceiver(ILinkReceiver* receiver);
 
 /// The ordinary writer: waits for the previous answer (2000 ms at most), then writes the
 /// bytes (at most 61, zero-padded). Returns the bytes written, 0 when not connected.

@@ -1,0 +1,280 @@
+#include "sim/BusServer.h"
+
+#include "link/platform/VirtualBus.h"
+#include "sim/Simulator.h"
+
+#include <algorithm>
+#include <cerrno>
+#include <cstring>
+#include <poll.h>
+#include <sys/eventfd.h>
+#include <sys/inotify.h>
+#include <sys/socket.h>
+#include <sys/un.h>
+#include <unistd.h>
+
+namespace kv::sim {
+
+namespace {
+
+constexpr int kBacklog = 4;
+
+bool MakeAddress(const std::string& path, sockaddr_un& addr) {
+    if (path.size() >= sizeof addr.sun_path) {
+        return false;
+    }
+    addr = {};
+    addr.sun_family = AF_UNIX;
+    std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
+    return true;
+}
+
+/// True when a live server answers on the path.
+bool SomeoneListens(const std::string& path) {
+    sockaddr_un addr{};
+    if (!MakeAddress(path, addr)) {
+        return false;
+    }
+    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    if (fd < 0) {
+        return false;
+    }
+    const bool live = connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) == 0;
+    close(fd);
+    return live;
+}
+
+} // namespace
+
+BusServer::BusServer(Simulator& sim, std::string directory, std::string name, UsbId id)
+    : m_sim(sim), m_directory(std::move(directory)), m_name(std::move(name)),
+      m_path(m_directory + "/" + vbus::SocketFileName(id, m_name)) {}
+
+BusServer::~BusServer() {
+    Stop();
+}
+
+bool BusServer::Start(std::string& error) {
+    if (!vbus::ParseSocketFileName(vbus::FileNameOf(m_path))) {
+        error = "invalid device name: " + m_name;
+        return false;
+    }
+    if (!vbus::EnsureDirectory(m_directory)) {
+        error = "cannot create the bus directory " + m_directory;
+        return false;
+    }
+    if (SomeoneListens(m_path)) {
+        error = "another device serves " + m_path;
+        return false;
+    }
+    m_wakeFd = eventfd(0, EFD_CLOEXEC | EFD_NONBLOCK);
+    m_inotifyFd = inotify_init1(IN_CLOEXEC | IN_NONBLOCK);
+    if (m_wakeFd < 0 || m_inotifyFd < 0 ||
+        inotify_add_watch(m_inotifyFd, m_directory.c_str(), IN_DELETE | IN_MOVED_FROM) < 0) {
+        error = std::string("cannot watch the bus directory: ") + std::strerror(errno);
+        return false;
+    }
+    if (!Listen(error)) {
+        return false;
+    }
+    m_sim.SetUnsolicitedSink([this](const Report& r) { Broadcast(r); });
+    m_sim.SetDisconnectHandler([this] { Unplug(); });
+    m_thread = std::thread([this] { Run(); });
+    return true;
+}
+
+void BusServer::Stop() {
+    if (m_thread.joinable()) {
+        Post(Request::Stop);
+        m_thread.join();
+        m_sim.SetUnsolicitedSink(nullptr);
+        m_sim.SetDisconnectHandler(nullptr);
+    }
+    DropDevice();
+    for (int* fd : {&m_wakeFd, &m_inotifyFd}) {
+        if (*fd >= 0) {
+            close(*fd);
+            *fd = -1;
+        }
+    }
+}
+
+void BusServer::Plug() {
+    Post(Request::Plug);
+}
+
+void BusServer::Unplug() {
+    Post(Request::Unplug);
+}
+
+void BusServer::Post(Request request) {
+    {
+        std::lock_guard lock(m_requestsLock);
+        m_requests.push_back(request);
+    }
+    const std::uint64_t one = 1;
+    [[maybe_unused]] const auto n = write(m_wakeFd, &one, sizeof one);
+}
+
+bool BusServer::Listen(std::string& error) {
+    // Bound under a hidden name and renamed once listening, so that a host seeing the
+    // socket appear can connect at once.
+    const std::string temp = m_directory + "/." + m_name + "." + std::to_string(getpid());
+    sockaddr_un addr{};
+    if (!MakeAddress(temp, addr) || !MakeAddress(m_path, addr)) {
+        error = "socket path too long: " + m_path;
+        return false;
+    }
+    MakeAddress(temp, addr);
+    const int fd = socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    unlink(temp.c_str());
+    if (fd < 0 || bind(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        listen(fd, kBacklog) != 0 || rename(temp.c_str(), m_path.c_str()) != 0) {
+        error = m_path + ": " + std::strerror(errno);
+        if (fd >= 0) {
+            close(fd);
+        }
+        unlink(temp.c_str());
+        return false;
+    }
+    m_listenFd = fd;
+    return true;
+}
+
+void BusServer::DropDevice() {
+    {
+        std::lock_guard lock(m_clientsLock);
+        for (int fd : m_clients) {
+            close(fd);
+        }
+        m_clients.clear();
+    }
+    if (m_listenFd >= 0) {
+        close(m_listenFd);
+        m_listenFd = -1;
+        unlink(m_path.c_str());
+    }
+}
+
+void BusServer::Run() {
+    for (;;) {
+        std::vector<pollfd> fds = {{m_wakeFd, POLLIN, 0}, {m_inotifyFd, POLLIN, 0}};
+        if (m_listenFd >= 0) {
+            fds.push_back({m_listenFd, POLLIN, 0});
+        }
+        {
+            std::lock_guard lock(m_clientsLock);
+            for (int fd : m_clients) {
+                fds.push_back({fd, POLLIN, 0});
+            }
+        }
+        if (poll(fds.data(), fds.size(), -1) < 0) {
+            if (errno == EINTR) {
+                continue;
+            }
+            return;
+        }
+        if (fds[0].revents != 0) {
+            std::uint64_t count = 0;
+            [[maybe_unused]] const auto n = read(m_wakeFd, &count, sizeof count);
+            std::deque<Request> requests;
+            {
+                std::lock_guard lock(m_requestsLock);
+                requests.swap(m_requests);
+            }
+            for (Request r : requests) {
+                if (r == Request::Stop) {
+                    return;
+                }
+                if (r == Request::Unplug) {
+                    DropDevice();
+                } else if (m_listenFd < 0) {
+                    std::string error;
+                    Listen(error);
+                }
+            }
+            continue; // the descriptors may have changed
+        }
+        if (fds[1].revents != 0) {
+            OnDirectoryChange();
+            continue;
+        }
+        for (std::size_t i = 2; i < fds.size(); ++i) {
+            if (fds[i].revents == 0) {
+                continue;
+            }
+            if (fds[i].fd == m_listenFd) {
+                Accept();
+            } else {
+                Receive(fds[i].fd);
+            }
+        }
+    }
+}
+
+void BusServer::OnDirectoryChange() {
+    alignas(inotify_event) char buffer[4096];
+    bool ours = false;
+    for (;;) {
+        const ssize_t n = read(m_inotifyFd, buffer, sizeof buffer);
+        if (n <= 0) {
+            break;
+        }
+        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
+            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
+            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
+            if (e->len > 0 && vbus::FileNameOf(m_path) == e->name) {
+                ours = true;
+            }
+        }
+    }
+    // Our socket was deleted (or renamed away) from outside: that is an unplug.
+    if (ours && m_listenFd >= 0 && access(m_path.c_str(), F_OK) != 0) {
+        DropDevice();
+    }
+}
+
+void BusServer::Accept() {
+    const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
+    if (fd >= 0) {
+        std::lock_guard lock(m_clientsLock);
+        m_clients.push_back(fd);
+    }
+}
+
+void BusServer::Receive(int fd) {
+    Report command{};
+    ssize_t n;
+    do {
+        n = recv(fd, command.data(), command.size(), 0);
+    } while (n < 0 && errno == EINTR);
+    if (n <= 0) {
+        CloseClient(fd);
+        return;
+    }
+    m_sim.HandleCommand(command, [this, fd](const Report& r) { SendTo(fd, r); });
+}
+
+void BusServer::SendTo(int fd, const Report& report) {
+    std::lock_guard lock(m_clientsLock);
+    if (std::find(m_clients.begin(), m_clients.end(), fd) != m_clients.end()) {
+        send(fd, report.data(), report.size(), MSG_NOSIGNAL);
+    }
+}
+
+void BusServer::Broadcast(const Report& report) {
+    std::lock_guard lock(m_clientsLock);
+    for (int fd : m_clients) {
+        send(fd, report.data(), report.size(), MSG_NOSIGNAL);
+    }
+}
+
+void BusServer::CloseClient(int fd) {
+    std::lock_guard lock(m_clientsLock);
+    if (auto it = std::find(m_clients.begin(), m_clients.end(), fd); it != m_clients.end()) {
+        m_clients.erase(it);
+        close(fd);
+    }
+}
+
+} // namespace kv::sim

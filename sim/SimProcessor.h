@@ -1,0 +1,104 @@
+#pragma once
+
+#include "sim/ParamSet.h"
+
+#include <array>
+#include <chrono>
+#include <cstdint>
+#include <optional>
+#include <string>
+#include <vector>
+
+namespace kv {
+class ParamImage;
+}
+
+namespace kv::sim {
+
+inline constexpr std::size_t kReportBytes = 61;
+using Report = std::array<std::uint8_t, kReportBytes>;
+using SimClock = std::chrono::steady_clock;
+
+/// Identity the processor reports.
+struct Identity {
+    std::string model = "KV5930Q";
+    int commVersion = 18;
+    std::string mcuVersion = "2024-03-18";
+    std::string dspVersion = "2024-03-20";
+};
+
+/// What one command produced.
+struct CommandResult {
+    /// The reports to send, in order. For a command written by the application's waiting
+    /// writer this is exactly one report (the lock-step answer); a relayed Z-Wave frame
+    /// brings the controller's own frames, an acknowledgement nothing.
+    std::vector<Report> reports;
+    bool lockStep = true;
+    /// A learning was started: the simulated key press is due after this delay.
+    std::optional<std::chrono::milliseconds> keyPressAfter;
+};
+
+/// The processor's state and its answers to every command, without threads or transport.
+/// Not thread-safe: the Simulator serialises the calls.
+class SimProcessor {
+public:
+    explicit SimProcessor(Identity identity = {});
+
+    CommandResult Handle(const Report& command, SimClock::time_point now);
+
+    /// Loads an image as the live parameters and as the stored setting of the current mode.
+    void LoadState(const ParamImage& image);
+    /// The simulated key press of the pending learning; nullopt when it was cancelled.
+    std::optional<Report> PressLearnKey();
+    /// An unsolicited report of one of the types the processor sends by itself (5, 6, 9).
+    Report Unsolicited(std::uint8_t type) const;
+
+    /// Delay between a learning request and its simulated key press.
+    void SetLearnDelay(std::chrono::milliseconds delay) { m_learnDelay = delay; }
+    /// The code the processor learns for key k.
+    static std::uint8_t LearnedCode(int key);
+
+    const ParamSet& Live() const { return m_live; }
+    const ParamSet& Mode(int m) const { return m_modes.at(static_cast<std::size_t>(m)); }
+    int CurrentMode() const { return m_currentMode; }
+    std::u16string ModeName(int m) const { return m_modeNames.at(static_cast<std::size_t>(m)); }
+    const std::array<std::uint8_t, 14>& MachineSettings() const { return m_settings; }
+    const std::array<std::uint8_t, 18>& LearnTable() const { return m_learnTable; }
+    /// True when the live parameters differ from the stored current mode.
+    bool LiveDiffers() const;
+
+private:
+    Report Answer(std::uint8_t type) const;
+    Report Ack() const;
+    Report Text(std::uint8_t type, const std::string& text) const;
+    Report ParamError(std::uint8_t status, const Report& command) const;
+    Report SetParam(const Report& c);
+    Report QueryParam(const Report& c) const;
+    Report StoreRead(const Report& c) const;
+    Report StoreWrite(const Report& c);
+    Report MemoryRead(const Report& c) const;
+    Report MemoryWrite(const Report& c);
+    Report ModeCommand(std::uint8_t code, int mode);
+    Report Status(SimClock::time_point now) const;
+    std::vector<Report> ZWave(const Report& c) const;
+    void FactoryReset();
+
+    Identity m_identity;
+    std::array<ParamSet, 4> m_factory;
+    std::array<ParamSet, 4> m_modes;
+    ParamSet m_live;
+    int m_currentMode = 0;
+    std::array<std::u16string, 4> m_modeNames;
+    std::array<std::uint8_t, 14> m_settings{};
+    std::array<std::uint8_t, 18> m_learnTable{};
+    std::vector<std::uint8_t> m_memory;
+    int m_pendingKey = 0;
+    std::chrono::milliseconds m_learnDelay{1500};
+    SimClock::time_point m_start;
+};
+
+/// The factory setting of mode m (0..3) as an image: the application's defaults with the
+/// levels, roles and effect settings a processor leaves the factory with.
+void FillFactoryImage(ParamImage& image, int mode);
+
+} // namespace kv::sim

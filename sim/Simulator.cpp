@@ -1,0 +1,132 @@
+#include "sim/Simulator.h"
+
+#include "image/ModeFile.h"
+#include "image/ParamImage.h"
+
+#include <stdexcept>
+
+namespace kv::sim {
+
+Simulator::Simulator(SimOptions options)
+    : m_options(std::move(options)), m_processor(m_options.identity) {
+    if (!m_options.statePath.empty()) {
+        auto image = std::make_unique<ParamImage>();
+        image->InitDefaults();
+        const ModeFileResult loaded = ReadModeFile(m_options.statePath, *image);
+        if (!loaded.ok()) {
+            throw std::runtime_error(m_options.statePath + ": " + ModeFileMessage(loaded));
+        }
+        m_processor.LoadState(*image);
+    }
+    if (!m_options.tracePath.empty() && !m_trace.Open(m_options.tracePath)) {
+        throw std::runtime_error("cannot write the trace file " + m_options.tracePath);
+    }
+    m_processor.SetLearnDelay(m_options.learnDelay);
+    m_keyPressThread = std::thread([this] { KeyPressLoop(); });
+}
+
+Simulator::~Simulator() {
+    {
+        std::lock_guard lock(m_lock);
+        m_stopping = true;
+    }
+    m_keyPressChanged.notify_all();
+    m_keyPressThread.join();
+}
+
+void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
+    const auto now = SimClock::now();
+    CommandResult result;
+    bool disconnect = false;
+    {
+        std::lock_guard lock(m_lock);
+        m_trace.Command(command);
+        result = m_processor.Handle(command, now);
+        ++m_commands;
+        if (result.keyPressAfter) {
+            m_keyPressDue = now + *result.keyPressAfter;
+            m_keyPressChanged.notify_all();
+        }
+        disconnect = m_options.disconnectAfter > 0 && m_commands == m_options.disconnectAfter;
+    }
+    if (m_options.latency.count() > 0) {
+        std::this_thread::sleep_for(m_options.latency);
+    }
+    for (const Report& report : result.reports) {
+        bool drop = false;
+        if (result.lockStep && m_options.dropEvery > 0) {
+            std::lock_guard lock(m_lock);
+            drop = ++m_answers % m_options.dropEvery == 0;
+        }
+        if (!drop) {
+            Emit(report, reply);
+        }
+    }
+    if (disconnect) {
+        std::function<void()> handler;
+        {
+            std::lock_guard lock(m_lock);
+            handler = m_onDisconnect;
+        }
+        if (handler) {
+            handler();
+        }
+    }
+}
+
+void Simulator::SetUnsolicitedSink(ReportSink sink) {
+    std::lock_guard lock(m_lock);
+    m_unsolicited = std::move(sink);
+}
+
+void Simulator::SetDisconnectHandler(std::function<void()> handler) {
+    std::lock_guard lock(m_lock);
+    m_onDisconnect = std::move(handler);
+}
+
+void Simulator::SendUnsolicited(std::uint8_t type) {
+    Report report;
+    ReportSink sink;
+    {
+        std::lock_guard lock(m_lock);
+        report = m_processor.Unsolicited(type);
+        sink = m_unsolicited;
+    }
+    if (sink) {
+        Emit(report, sink);
+    }
+}
+
+int Simulator::CommandsHandled() const {
+    std::lock_guard lock(m_lock);
+    return m_commands;
+}
+
+void Simulator::Emit(const Report& report, const ReportSink& sink) {
+    m_trace.Answer(report);
+    sink(report);
+}
+
+void Simulator::KeyPressLoop() {
+    std::unique_lock lock(m_lock);
+    while (!m_stopping) {
+        if (!m_keyPressDue) {
+            m_keyPressChanged.wait(lock);
+            continue;
+        }
+        if (SimClock::now() < *m_keyPressDue) {
+            m_keyPressChanged.wait_until(lock, *m_keyPressDue);
+            continue;
+        }
+        m_keyPressDue.reset();
+        const std::optional<Report> press = m_processor.PressLearnKey();
+        const ReportSink sink = m_unsolicited;
+        lock.unlock();
+        if (press && sink) {
+            Emit(*press, sink);
+        }
+        lock.lock();
+    }
+}
+
+} // namespace kv::sim

@@ -1,0 +1,86 @@
+#pragma once
+
+#include "sim/SimProcessor.h"
+#include "sim/SimTrace.h"
+
+#include <chrono>
+#include <condition_variable>
+#include <functional>
+#include <memory>
+#include <mutex>
+#include <optional>
+#include <string>
+#include <thread>
+
+namespace kv::sim {
+
+/// Options of a simulated processor (the kvsim command line maps onto them).
+struct SimOptions {
+    Identity identity;
+    /// Mode file whose image becomes the live and stored state.
+    std::string statePath;
+    /// Delay before each answer, to emulate USB timing.
+    std::chrono::microseconds latency{0};
+    /// Every n-th lock-step answer is not sent (0 = none).
+    int dropEvery = 0;
+    /// After this many commands the device unplugs itself (0 = never).
+    int disconnectAfter = 0;
+    /// Trace file ("" = none).
+    std::string tracePath;
+    /// Delay between a learning request and the simulated key press.
+    std::chrono::milliseconds learnDelay{1500};
+};
+
+/// A simulated processor: the SimProcessor behind a lock, with latency, fault injection,
+/// the trace and the delayed key press of a learning. Transports (the in-process bus, the
+/// socket bus) hand it the host's commands and deliver its reports.
+class Simulator {
+public:
+    using ReportSink = std::function<void(const Report&)>;
+
+    /// Throws std::runtime_error when the state file or the trace file cannot be used.
+    explicit Simulator(SimOptions options = {});
+    Simulator(const Simulator&) = delete;
+    Simulator& operator=(const Simulator&) = delete;
+    ~Simulator();
+
+    /// One command from the host. Its answers go to reply after the latency (on the calling
+    /// thread); dropped answers are not sent; the disconnect handler runs when the command
+    /// count reaches the limit.
+    void HandleCommand(const Report& command, const ReportSink& reply);
+
+    /// Where reports the processor sends by itself go (key presses, requested reports).
+    void SetUnsolicitedSink(ReportSink sink);
+    /// Called when --disconnect-after is reached (the transport unplugs the device).
+    void SetDisconnectHandler(std::function<void()> handler);
+    /// Sends one report the processor sends by itself: 5 or 6 (re-read) or 9 (changed).
+    void SendUnsolicited(std::uint8_t type);
+
+    /// Runs fn on the processor state under the lock (tests look at it this way).
+    template <typename Fn>
+    auto Inspect(Fn&& fn) const {
+        std::lock_guard lock(m_lock);
+        return fn(static_cast<const SimProcessor&>(m_processor));
+    }
+    int CommandsHandled() const;
+
+private:
+    void Emit(const Report& report, const ReportSink& sink);
+    void KeyPressLoop();
+
+    const SimOptions m_options;
+    SimTrace m_trace;
+
+    mutable std::mutex m_lock; ///< guards everything below
+    SimProcessor m_processor;
+    int m_commands = 0;
+    int m_answers = 0;
+    ReportSink m_unsolicited;
+    std::function<void()> m_onDisconnect;
+    std::optional<SimClock::time_point> m_keyPressDue;
+    bool m_stopping = false;
+    std::condition_variable m_keyPressChanged;
+    std::thread m_keyPressThread;
+};
+
+} // namespace kv::sim
