@@ -19,7 +19,4 @@ int KnownValueCount(int module, int item);
 /// keep, are zero; so are the reserved records.
 std::vector<std::uint8_t> EncodeFromImage(const ParamImage& image, int module, int item, int count);
 
-/// The six values of a level pair record for x dB (positioning trim or bass enhancement).
-std::vector<std::uint8_t> LevelPairValues(float db, bool bassEnhancement);
-
 } // namespace kv::sim
