@@ -1,10 +1,12 @@
 #include "controls/CCompressPanelPlus.h"
 
 #include "controls/ControlFonts.h"
+#include "controls/OffscreenLayer.h"
 #include "image/Encodings.h"
 
 #include <QPainter>
 
+#include <algorithm>
 #include <array>
 #include <cmath>
 
@@ -110,14 +112,9 @@ void CCompressPanelPlus::resizeEvent(QResizeEvent* event) {
 }
 
 void CCompressPanelPlus::EnsureGrid() {
-    const qreal dpr = devicePixelRatioF();
-    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
-    if (m_grid.size() == pixels && m_grid.devicePixelRatio() == dpr) {
+    if (!EnsureLayer(m_grid, *this, Qt::black)) {
         return;
     }
-    m_grid = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_grid.setDevicePixelRatio(dpr);
-    m_grid.fill(Qt::black);
     QPainter p(&m_grid);
     p.setRenderHint(QPainter::TextAntialiasing);
     const QFont font = ControlFont(FontFace::SimSun, 12);
@@ -140,7 +137,10 @@ void CCompressPanelPlus::EnsureGrid() {
         p.setPen(m_textColour);
         const QString text = QString::fromLatin1(m.text);
         const int w = fm.horizontalAdvance(text);
-        p.drawText(QPoint(x - w / 2, height() - 23 + fm.ascent()), text);
+        // Centred on the line, but kept right of the output labels' column and inside the
+        // panel, so the corner labels never overlap.
+        const int left = std::clamp(x - w / 2, kLeft, std::max(kLeft, width() - w - 1));
+        p.drawText(QPoint(left, height() - 23 + fm.ascent()), text);
     }
 }
 

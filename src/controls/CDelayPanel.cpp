@@ -1,6 +1,7 @@
 #include "controls/CDelayPanel.h"
 
 #include "controls/ControlFonts.h"
+#include "controls/OffscreenLayer.h"
 #include "image/DisplayFormat.h"
 #include "image/Encodings.h"
 
@@ -45,6 +46,7 @@ void CDelayPanel::Init() {
         m_imageWidth = m_marker.Width();
         m_imageHeight = m_marker.Height();
     }
+    m_markers.clear();
     for (std::size_t i = 0; i < m_channels.size(); ++i) {
         Channel& c = m_channels[i];
         c.index = int(i);
@@ -124,14 +126,9 @@ void CDelayPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void CDelayPanel::EnsureGrid() {
-    const qreal dpr = devicePixelRatioF();
-    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
-    if (m_grid.size() == pixels && m_grid.devicePixelRatio() == dpr) {
+    if (!EnsureLayer(m_grid, *this, QColor::fromRgb(kBackground))) {
         return;
     }
-    m_grid = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_grid.setDevicePixelRatio(dpr);
-    m_grid.fill(QColor::fromRgb(kBackground));
     QPainter p(&m_grid);
     p.setRenderHint(QPainter::TextAntialiasing);
     p.setFont(m_font);
@@ -167,6 +164,25 @@ void CDelayPanel::EnsureGrid() {
     }
 }
 
+const QImage& CDelayPanel::Marker(int index) {
+    const qreal dpr = devicePixelRatioF();
+    if (m_markerDpr != dpr || m_markers.size() != m_channels.size()) {
+        m_markers.clear();
+        m_markerDpr = dpr;
+        for (std::size_t i = 0; i < m_channels.size(); ++i) {
+            QImage image = m_marker.Render(QSize(m_imageWidth, m_imageHeight), dpr).copy();
+            QPainter t(&image);
+            t.setCompositionMode(QPainter::CompositionMode_SourceAtop);
+            QColor tint = TrackColour(int(i));
+            tint.setAlpha(0x9C);
+            t.fillRect(QRect(0, 0, m_imageWidth, m_imageHeight), tint);
+            t.end();
+            m_markers.push_back(image);
+        }
+    }
+    return m_markers[std::size_t(std::clamp(index, 0, int(m_markers.size()) - 1))];
+}
+
 void CDelayPanel::paintEvent(QPaintEvent*) {
     EnsureGrid();
     QPainter p(this);
@@ -183,7 +199,7 @@ void CDelayPanel::paintEvent(QPaintEvent*) {
     for (const Channel& c : m_channels) {
         const QColor colour = TrackColour(c.index);
         const int f = TruncToInt32((r - m_imageHeight - th) * 0.5 + c.y);
-        m_marker.Draw(p, QRectF(c.x, f, m_imageWidth, m_imageHeight));
+        p.drawImage(QPoint(c.x, f), Marker(c.index));
         const qreal yl = f + m_imageHeight / 2 + kTopMargin + 0.5;
         p.setPen(QPen(colour, 1.0, Qt::DashLine));
         p.drawLine(QPointF(kLeftMargin, yl), QPointF(c.x, yl));

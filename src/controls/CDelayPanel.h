@@ -79,6 +79,7 @@ private:
     void Layout(Channel& c) const;
     float Limit(float ms, const Channel& c) const;
     void EnsureGrid();
+    const QImage& Marker(int index);
 
     std::vector<Channel> m_channels;
     float m_axisMin = 0.0f;
@@ -90,6 +91,8 @@ private:
     bool m_dragging = false;
     QFont m_font;
     QImage m_grid;
+    std::vector<QImage> m_markers; ///< the marker tinted in each track colour
+    qreal m_markerDpr = 0;
 };
 
 } // namespace kv

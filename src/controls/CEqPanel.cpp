@@ -3,6 +3,7 @@
 #include "controls/CardinalSpline.h"
 #include "controls/ControlFonts.h"
 #include "controls/EqResponse.h"
+#include "controls/OffscreenLayer.h"
 #include "image/DisplayFormat.h"
 #include "image/Encodings.h"
 #include "protocol/BiquadDesigner.h"
@@ -17,6 +18,7 @@
 #include <algorithm>
 #include <cmath>
 #include <cstdio>
+#include <span>
 
 namespace kv {
 
@@ -766,13 +768,12 @@ void CEqPanel::Render(QPainter& p) {
 }
 
 void CEqPanel::EnsureGrid() {
-    const qreal dpr = devicePixelRatioF();
-    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
-    if (!m_gridDirty && m_grid.size() == pixels && m_grid.devicePixelRatio() == dpr) {
+    if (m_gridDirty) {
+        m_grid = QImage();
+    }
+    if (!EnsureLayer(m_grid, *this, QColor::fromRgb(kBackground))) {
         return;
     }
-    m_grid = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_grid.setDevicePixelRatio(dpr);
     QPainter p(&m_grid);
     DrawGrid(p);
     m_gridDirty = false;
@@ -851,20 +852,30 @@ void CEqPanel::DrawSelectedFill(QPainter& p) const {
     }
     const QRect plot = PlotRect();
     const qreal zero = plot.top() + GainToPlotY(0.0);
-    QPainterPath path;
+    // The area is filled as a polygon through the points without antialiasing (at 2-3 px
+    // spacing and this faint alpha the spline and the polygon are indistinguishable, and
+    // this is several times cheaper per drag step); the antialiased outline on top gives
+    // the edge.
+    QPolygonF area;
+    area.reserve(kEqResponsePoints + 2);
     if (IsPassType(sel.type)) {
-        path.moveTo(pts.front().x(), plot.bottom() + 20);
-        AddCardinalSpline(path, pts, 0.1);
-        path.lineTo(pts.back().x(), plot.bottom() + 20);
+        area << QPointF(pts.front().x(), plot.bottom() + 20);
     } else {
-        path.moveTo(plot.left(), zero);
-        AddCardinalSpline(path, pts, 0.1);
-        path.lineTo(plot.right() + 1, zero);
+        area << QPointF(plot.left(), zero);
     }
-    path.closeSubpath();
+    area.append(QList<QPointF>(pts.begin(), pts.end()));
+    if (IsPassType(sel.type)) {
+        area << QPointF(pts.back().x(), plot.bottom() + 20);
+    } else {
+        area << QPointF(plot.right() + 1, zero);
+    }
     const QColor c = BandColour(m_selected);
-    p.fillPath(path, WithAlpha(c, 0x20));
-    // A faint outline of the band's own response reads better than the fill alone.
+    p.save();
+    p.setRenderHint(QPainter::Antialiasing, false);
+    p.setPen(Qt::NoPen);
+    p.setBrush(WithAlpha(c, 0x20));
+    p.drawPolygon(area);
+    p.restore();
     QPainterPath outline;
     AddCardinalSpline(outline, pts, 0.1);
     p.strokePath(outline, QPen(WithAlpha(c, 0x60), 1.0));
@@ -875,12 +886,27 @@ void CEqPanel::DrawTotalCurve(QPainter& p) const {
     for (int i = 0; i < kEqResponsePoints; ++i) {
         pts[std::size_t(i)] = ResponsePoint(i, TotalResponse(i));
     }
-    QPainterPath path;
-    AddCardinalSpline(path, pts, 0.1);
     QPen pen(QColor::fromRgba(m_curveColour), 2.0);
     pen.setJoinStyle(Qt::RoundJoin);
-    pen.setCapStyle(Qt::RoundCap);
-    p.strokePath(path, pen);
+    pen.setCapStyle(Qt::FlatCap);
+    if (qAlpha(m_curveColour) != 255) {
+        QPainterPath path;
+        AddCardinalSpline(path, pts, 0.1);
+        p.strokePath(path, pen);
+        return;
+    }
+    // The rasteriser's cost grows with the stroke's bounding box, so an opaque curve is
+    // stroked in short runs. Each run starts one segment back so the seams lie under
+    // already drawn curve and cannot show.
+    constexpr std::size_t kRun = 16;
+    const std::span<const QPointF> all(pts);
+    for (std::size_t a = 0; a + 1 < all.size(); a += kRun) {
+        const std::size_t first = a == 0 ? 0 : a - 1;
+        const std::size_t last = std::min(a + kRun, all.size() - 1);
+        QPainterPath path;
+        AddCardinalSplineRun(path, all, first, last, 0.1);
+        p.strokePath(path, pen);
+    }
 }
 
 void CEqPanel::DrawHandles(QPainter& p) {
@@ -920,9 +946,15 @@ void CEqPanel::DrawHandles(QPainter& p) {
             p.setBrush(fill);
             p.drawRect(QRectF(c.x() - 7, c.y() - 7, 14, 14));
         }
+        // The number keeps the band's hue, lifted a little and set on a soft shadow so that
+        // the darker colours (blue, violet) stay legible on the dark plot.
+        const QRectF box(c.x() - 12, c.y() - 8, 24, 16);
+        const QString number = QString::number(i + 1);
         p.setFont(numberFont);
-        p.setPen(colour);
-        p.drawText(QRectF(c.x() - 12, c.y() - 8, 24, 16), Qt::AlignCenter, QString::number(i + 1));
+        p.setPen(QColor(0, 0, 0, 0xC0));
+        p.drawText(box.translated(1, 1), Qt::AlignCenter, number);
+        p.setPen(colour.lighter(135));
+        p.drawText(box, Qt::AlignCenter, number);
     };
     const int visible = VisibleBandCount();
     for (int i = 0; i < visible; ++i) {
@@ -959,16 +991,27 @@ void CEqPanel::DrawReadouts(QPainter& p) const {
     p.setFont(font);
     const QFontMetrics fm(font);
     const int r = int(std::lround(h.x() - (index + 1 >= 10 ? 7 : 4)));
+    std::array<QPoint, 3> origins;
+    QRect block;
     for (std::size_t k = 0; k < 3; ++k) {
         const int n = int(values[k].size());
         int x = plot.left() + r - (6 * n + 12) / 2 + 1;
         // Keep the read-out inside the panel near the plot's edges.
-        x = std::clamp(x, 1, std::max(1, width() - 14 - fm.horizontalAdvance(values[k])));
+        x = std::clamp(x, 2, std::max(2, width() - 16 - fm.horizontalAdvance(values[k])));
         const int top = plot.top() + h.y() + offsets[k];
+        origins[k] = QPoint(x, top);
+        block |= QRect(x, top, 12 + fm.horizontalAdvance(values[k]), 9);
+    }
+    // A dark plate under the three lines lifts them off the curves beneath.
+    p.setPen(Qt::NoPen);
+    p.setBrush(QColor(16, 16, 16, 0xC8));
+    p.drawRoundedRect(QRectF(block).adjusted(-3, -2, 3, 3), 3, 3);
+    for (std::size_t k = 0; k < 3; ++k) {
+        const QPoint baseline = origins[k] + QPoint(0, fm.ascent() - 1);
         p.setPen(QColor::fromRgb(kReadoutLabel));
-        p.drawText(QPoint(x, top + fm.ascent()), labels[k]);
+        p.drawText(baseline, labels[k]);
         p.setPen(QColor::fromRgb(kReadoutValue));
-        p.drawText(QPoint(x + 12, top + fm.ascent()), values[k]);
+        p.drawText(baseline + QPoint(12, 0), values[k]);
     }
 }
 

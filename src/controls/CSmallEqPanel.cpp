@@ -2,6 +2,7 @@
 
 #include "controls/ControlFonts.h"
 #include "controls/EqResponse.h"
+#include "controls/OffscreenLayer.h"
 #include "image/Encodings.h"
 #include "protocol/BiquadDesigner.h"
 
@@ -182,14 +183,9 @@ void CSmallEqPanel::resizeEvent(QResizeEvent* event) {
 }
 
 void CSmallEqPanel::EnsureGrid() {
-    const qreal dpr = devicePixelRatioF();
-    const QSize pixels(int(std::ceil(width() * dpr)), int(std::ceil(height() * dpr)));
-    if (m_grid.size() == pixels && m_grid.devicePixelRatio() == dpr) {
+    if (!EnsureLayer(m_grid, *this, Qt::black)) {
         return;
     }
-    m_grid = QImage(pixels, QImage::Format_ARGB32_Premultiplied);
-    m_grid.setDevicePixelRatio(dpr);
-    m_grid.fill(Qt::black);
     QPainter p(&m_grid);
     const double left = kMargin;
     const double right = kMargin + PlotWidth();

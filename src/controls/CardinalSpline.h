@@ -12,4 +12,10 @@ namespace kv {
 /// gives straight segments; 0.5 is the usual smooth curve.
 void AddCardinalSpline(QPainterPath& path, std::span<const QPointF> points, qreal tension);
 
+/// Appends the part of the spline through all the points that runs from point first to
+/// point last; the tangents at its ends come from the neighbours outside the run, so runs
+/// drawn one after another form the same curve as the whole.
+void AddCardinalSplineRun(QPainterPath& path, std::span<const QPointF> points, std::size_t first,
+                          std::size_t last, qreal tension);
+
 } // namespace kv

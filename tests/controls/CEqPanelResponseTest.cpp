@@ -178,10 +178,10 @@ struct SetterCase {
 
 TEST_F(EqResponse, GainAndQSettersFollowTheTypeRules) {
     const SetterCase cases[] = {
-        {1, 9.0f, 9.0f, 25.0f, 25.0f},  {1, 20.0f, 15.0f, 40.0f, 30.0f},
+        {1, 9.0f, 9.0f, 25.0f, 25.0f},    {1, 20.0f, 15.0f, 40.0f, 30.0f},
         {1, -20.0f, -15.0f, 0.01f, 0.1f}, {2, 6.0f, 0.0f, 5.0f, 2.0f},
-        {3, -6.0f, 0.0f, 1.5f, 1.5f},   {4, 6.0f, 6.0f, 3.0f, 2.0f},
-        {5, -3.0f, -3.0f, 0.05f, 0.1f}, {18, 6.0f, 0.0f, 8.0f, 2.0f},
+        {3, -6.0f, 0.0f, 1.5f, 1.5f},     {4, 6.0f, 6.0f, 3.0f, 2.0f},
+        {5, -3.0f, -3.0f, 0.05f, 0.1f},   {18, 6.0f, 0.0f, 8.0f, 2.0f},
     };
     for (const SetterCase& c : cases) {
         panel.SetBandType(5, c.type);
@@ -254,7 +254,8 @@ TEST_F(EqCrossover, LowPassSumsAllFourSectionsIntoTheTotal) {
     for (int b = 0; b < 9; ++b) {
         others += panel.Band(b).response[std::size_t(i)];
     }
-    const float sections = panel.Band(9).response[std::size_t(i)] + panel.Band(10).response[std::size_t(i)];
+    const float sections =
+        panel.Band(9).response[std::size_t(i)] + panel.Band(10).response[std::size_t(i)];
     EXPECT_LT(panel.Band(10).response[std::size_t(i)], -40.0f);
     EXPECT_NEAR(panel.TotalResponse(i), others + sections, 1e-3);
 }
@@ -264,11 +265,12 @@ TEST_F(EqCrossover, SlopesKeepTheFamily) {
         int slope;
         std::array<int, 4> low, high;
     };
-    const Case cases[] = {{0, {10, 10, 1, 1}, {11, 11, 1, 1}},    {1, {12, 12, 1, 1}, {13, 13, 1, 1}},
-                          {2, {14, 10, 14, 10}, {15, 11, 15, 11}}, {3, {18, 20, 18, 20}, {19, 21, 19, 21}},
-                          {5, {8, 10, 1, 1}, {9, 11, 1, 1}},       {9, {18, 20, 1, 1}, {19, 21, 1, 1}},
-                          {10, {6, 1, 1, 1}, {7, 1, 1, 1}},        {11, {1, 1, 1, 1}, {1, 1, 1, 1}},
-                          {42, {10, 10, 1, 1}, {11, 11, 1, 1}}};
+    const Case cases[] = {
+        {0, {10, 10, 1, 1}, {11, 11, 1, 1}},     {1, {12, 12, 1, 1}, {13, 13, 1, 1}},
+        {2, {14, 10, 14, 10}, {15, 11, 15, 11}}, {3, {18, 20, 18, 20}, {19, 21, 19, 21}},
+        {5, {8, 10, 1, 1}, {9, 11, 1, 1}},       {9, {18, 20, 1, 1}, {19, 21, 1, 1}},
+        {10, {6, 1, 1, 1}, {7, 1, 1, 1}},        {11, {1, 1, 1, 1}, {1, 1, 1, 1}},
+        {42, {10, 10, 1, 1}, {11, 11, 1, 1}}};
     for (const Case& c : cases) {
         panel.SetBandType(9, 2);
         panel.SetCrossoverSlope(9, c.slope);

@@ -35,8 +35,9 @@ protected:
         QObject::connect(&panel, &CEqPanel::bandPicked,
                          [this](const EqBand&, int index) { picked.push_back(index); });
         QObject::connect(&panel, &CEqPanel::deselected, [this] { ++deselects; });
-        QObject::connect(&panel, &CEqPanel::copyPaste,
-                         [this](int action, int kind) { copyPaste.push_back({action, kind}); });
+        QObject::connect(&panel, &CEqPanel::copyPaste, [this](int action, int kind) {
+            copyPaste.push_back({action, kind});
+        });
     }
     void TearDown() override {
         if (QWidget* popup = QApplication::activePopupWidget()) {
@@ -103,7 +104,8 @@ TEST_F(EqPanelInput, LeftDragMovesFrequencyAndGainWithANotificationPerStep) {
     EXPECT_EQ(changed.size(), 1u) << "a 1 px jitter is not a move";
     const QRect plot = panel.PlotRect();
     const double span = std::log10(23000.0 / 18.0);
-    const QPoint steps[] = {start + QPoint(40, -30), start + QPoint(120, -60), start + QPoint(200, 20)};
+    const QPoint steps[] = {start + QPoint(40, -30), start + QPoint(120, -60),
+                            start + QPoint(200, 20)};
     for (const QPoint& p : steps) {
         QTest::mouseMove(&panel, p);
         const QPoint q = p - plot.topLeft();
@@ -146,8 +148,11 @@ TEST_F(EqPanelInput, RightDragChangesQByTheRules) {
         float q0, expected;
         int dx;
     };
-    const Case cases[] = {{1, 1.0f, 2.0f, 12}, {4, 0.7f, 0.85f, 12}, {1, 29.5f, 30.0f, 24},
-                          {5, 1.9f, 2.0f, 40},  {2, 0.5f, 0.1f, -60}};
+    const Case cases[] = {{1, 1.0f, 2.0f, 12},
+                          {4, 0.7f, 0.85f, 12},
+                          {1, 29.5f, 30.0f, 24},
+                          {5, 1.9f, 2.0f, 40},
+                          {2, 0.5f, 0.1f, -60}};
     for (const Case& c : cases) {
         PlaceBand(3, c.type, 900.0f, 0.0f);
         panel.Band(3).q = c.q0;
@@ -334,9 +339,11 @@ TEST_F(EqPanelInput, LockedPanelIgnoresPresses) {
 }
 
 TEST_F(EqPanelInput, TitlesFollowKindAndLanguage) {
-    const std::tuple<int, const char*, const char*> cases[] = {
-        {0, "话筒A均衡", "Mic A EQ"}, {3, "混响B均衡", "Reverb B EQ"}, {6, "音乐均衡", "Music EQ"},
-        {7, "通道1均衡", "CH1 EQ"},  {14, "通道8均衡", "CH8 EQ"}};
+    const std::tuple<int, const char*, const char*> cases[] = {{0, "话筒A均衡", "Mic A EQ"},
+                                                               {3, "混响B均衡", "Reverb B EQ"},
+                                                               {6, "音乐均衡", "Music EQ"},
+                                                               {7, "通道1均衡", "CH1 EQ"},
+                                                               {14, "通道8均衡", "CH8 EQ"}};
     for (const auto& [kind, zh, en] : cases) {
         panel.SetKind(kind);
         panel.SetLanguage(0);

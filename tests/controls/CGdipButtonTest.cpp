@@ -39,9 +39,10 @@ TEST_F(Button, LooksFollowSelectionHoverAndPress) {
         bool selected, hover, down;
         L look;
     };
-    const Case cases[] = {{false, false, false, L::Standard}, {false, true, false, L::StandardHot},
-                          {false, true, true, L::StandardPressed}, {true, false, false, L::Alternate},
-                          {true, true, false, L::AlternateHot},    {true, false, true, L::AlternatePressed}};
+    const Case cases[] = {
+        {false, false, false, L::Standard},      {false, true, false, L::StandardHot},
+        {false, true, true, L::StandardPressed}, {true, false, false, L::Alternate},
+        {true, true, false, L::AlternateHot},    {true, false, true, L::AlternatePressed}};
     for (const Case& c : cases) {
         button.SetSelected(c.selected);
         Hover(c.hover);

@@ -23,8 +23,8 @@ protected:
 };
 
 TEST_F(Meter, LevelsLightTheirLeds) {
-    const std::pair<int, int> cases[] = {{0, 0}, {3, 0}, {4, 1}, {40, 10}, {50, 12},
-                                         {60, 15}, {200, 15}, {-5, 0}};
+    const std::pair<int, int> cases[] = {{0, 0},   {3, 0},   {4, 1},    {40, 10},
+                                         {50, 12}, {60, 15}, {200, 15}, {-5, 0}};
     for (const auto& [level, lit] : cases) {
         Set(level);
         EXPECT_EQ(meter.LitLeds(0), lit) << level;
@@ -34,10 +34,10 @@ TEST_F(Meter, LevelsLightTheirLeds) {
 TEST_F(Meter, ZonesColourThePaintedLeds) {
     Set(50);
     const QImage image = meter.grab().toImage();
-    const QColor expected[15] = {
-        {0, 255, 0}, {0, 255, 0}, {0, 255, 0}, {0, 255, 0},   {0, 255, 0},
-        {0, 255, 0}, {0, 255, 0}, {0, 255, 0}, {0, 255, 0},   {0, 255, 0},
-        {255, 255, 0}, {255, 255, 0}, {60, 2, 2}, {60, 2, 2}, {60, 2, 2}};
+    const QColor expected[15] = {{0, 255, 0}, {0, 255, 0}, {0, 255, 0},   {0, 255, 0},
+                                 {0, 255, 0}, {0, 255, 0}, {0, 255, 0},   {0, 255, 0},
+                                 {0, 255, 0}, {0, 255, 0}, {255, 255, 0}, {255, 255, 0},
+                                 {60, 2, 2},  {60, 2, 2},  {60, 2, 2}};
     for (int i = 0; i < 15; ++i) {
         EXPECT_EQ(image.pixelColor(i * 10 + 5, 6), expected[i]) << "LED " << i;
         EXPECT_EQ(image.pixelColor(i * 10, 6), QColor(240, 250, 255)) << "gap before LED " << i;

@@ -29,12 +29,15 @@ protected:
         slider.SetRange(min, max);
         slider.SetPos(pos);
         test::ShowAt(slider, slider.sizeHint().width(), slider.sizeHint().height());
-        QObject::connect(&slider, &CXBmpSlider::sliderChanged,
-                         [this](int id, int p) { notes.push_back({'C', id, p}); });
-        QObject::connect(&slider, &CXBmpSlider::sliderFocus,
-                         [this](int id, int p) { notes.push_back({'F', id, p}); });
-        QObject::connect(&slider, &CXBmpSlider::sliderReleased,
-                         [this](int id, int p) { notes.push_back({'R', id, p}); });
+        QObject::connect(&slider, &CXBmpSlider::sliderChanged, [this](int id, int p) {
+            notes.push_back({'C', id, p});
+        });
+        QObject::connect(&slider, &CXBmpSlider::sliderFocus, [this](int id, int p) {
+            notes.push_back({'F', id, p});
+        });
+        QObject::connect(&slider, &CXBmpSlider::sliderReleased, [this](int id, int p) {
+            notes.push_back({'R', id, p});
+        });
         notes.clear();
     }
     /// Notifications other than focus, as letters.
@@ -102,7 +105,8 @@ TEST_F(Slider, VerticalPressAndArrowKeys) {
     const QRect thumb = slider.ThumbRect();
     QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(7, thumb.top() - 3));
     EXPECT_EQ(slider.Pos(), 51) << "above the thumb raises";
-    QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier, QPoint(7, slider.ThumbRect().bottom() + 3));
+    QTest::mouseClick(&slider, Qt::LeftButton, Qt::NoModifier,
+                      QPoint(7, slider.ThumbRect().bottom() + 3));
     EXPECT_EQ(slider.Pos(), 50);
     notes.clear();
     const std::pair<Qt::Key, int> keys[] = {
@@ -176,8 +180,9 @@ TEST(SliderFocus, GainingFocusReportsAndLosingItRepaints) {
     other->setFocus();
     QApplication::processEvents();
     std::vector<std::pair<int, int>> focus;
-    QObject::connect(s, &CXBmpSlider::sliderFocus,
-                     [&](int id, int pos) { focus.push_back({id, pos}); });
+    QObject::connect(s, &CXBmpSlider::sliderFocus, [&](int id, int pos) {
+        focus.push_back({id, pos});
+    });
     const QImage plain = s->grab().toImage();
     s->SetPos(0);
     s->setFocus();

@@ -42,6 +42,8 @@ bool WaitUntil(Pred pred, int timeoutMs) {
 }
 
 /// Moves the pointer with buttons held (QTest tracks the state of its own presses).
-inline void Move(QWidget& w, QPoint pos) { QTest::mouseMove(&w, pos); }
+inline void Move(QWidget& w, QPoint pos) {
+    QTest::mouseMove(&w, pos);
+}
 
 } // namespace kv::test

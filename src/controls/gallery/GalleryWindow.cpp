@@ -437,7 +437,7 @@ QWidget* GalleryWindow::BuildDynamicsPage() {
     AddLabel(page, "压限曲线（阈值 -30dB，比例 4:1）",
              "Compressor curve (threshold -30dB, ratio 4:1)", QRect(20, 10, 620, 22), true);
     m_comp = new CCompressPanelPlus(page);
-    m_comp->setGeometry(20, 36, 620, 420);
+    m_comp->setGeometry(20, 36, 620, 400);
     m_comp->SetLowerKnee(-90.0f);
     m_comp->SetLowerSlope(1.0f);
     m_comp->SetThreshold(-30.0f);
@@ -458,8 +458,8 @@ QWidget* GalleryWindow::BuildDynamicsPage() {
         value->setStyleSheet("color: #0b6fb0;");
         return std::make_pair(s, value);
     };
-    auto [thr, thrValue] = addSlider("阀(阈)", "Threshold", 470, 1014, -60, 0, -30);
-    auto [ratio, ratioValue] = addSlider("衰减比例", "Ratio", 504, 1015, 10, 300, 40);
+    auto [thr, thrValue] = addSlider("阀(阈)", "Threshold", 452, 1014, -60, 0, -30);
+    auto [ratio, ratioValue] = addSlider("衰减比例", "Ratio", 486, 1015, 10, 300, 40);
     auto showComp = [this, thr = thr, thrValue = thrValue, ratio = ratio, ratioValue = ratioValue] {
         m_comp->SetThreshold(float(thr->Pos()));
         m_comp->SetUpperSlope(10.0f / float(ratio->Pos()));
@@ -470,14 +470,14 @@ QWidget* GalleryWindow::BuildDynamicsPage() {
     connect(thr, &CXBmpSlider::sliderChanged, this, showComp);
     connect(ratio, &CXBmpSlider::sliderChanged, this, showComp);
     auto* on = new QCheckBox(page);
-    on->setGeometry(400, 472, 240, 22);
+    on->setGeometry(400, 454, 240, 22);
     on->setChecked(true);
     m_retext.push_back([on](int lang) { on->setText(lang == 1 ? "Comp ON" : Q8("压限启用")); });
     connect(on, &QCheckBox::toggled, m_comp, &CCompressPanelPlus::SetEnabled);
 
-    AddLabel(page, "压限关闭", "Compressor off", QRect(400, 506, 240, 22), true);
+    AddLabel(page, "压限关闭", "Compressor off", QRect(660, 450, 640, 22), true);
     auto* off = new CCompressPanelPlus(page);
-    off->setGeometry(400, 532, 240, 190);
+    off->setGeometry(660, 476, 640, 264);
     off->SetLowerKnee(-90.0f);
     off->SetThreshold(-12.0f);
     off->SetUpperSlope(0.5f);
@@ -485,7 +485,7 @@ QWidget* GalleryWindow::BuildDynamicsPage() {
     AddLabel(page, "延时（拖动箭头，1.5 至 100 毫秒）", "Delay (drag a marker, 1.5 to 100 ms)",
              QRect(660, 10, 640, 22), true);
     m_delay = new CDelayPanel(page);
-    m_delay->setGeometry(660, 36, 640, 420);
+    m_delay->setGeometry(660, 36, 640, 400);
     m_delay->SetChannelCount(8);
     m_delay->Init();
     const std::array<float, 8> delays = {12.5f, 12.5f, 3.0f, 25.0f, 40.0f, 58.5f, 76.0f, 100.0f};
