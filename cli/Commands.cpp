@@ -2,6 +2,8 @@
 
 #include "AmodCommands.h"
 #include "BiquadCommand.h"
+#include "LiveCommands.h"
+#include "LiveOptions.h"
 
 #include <ostream>
 
@@ -20,13 +22,16 @@ void PrintUsage(std::ostream& os, const std::vector<Command>& commands) {
 
 std::vector<Command> AllCommands() {
     std::vector<Command> all;
-    for (auto group : {AmodCommands(), BiquadCommands()}) {
+    for (auto group : {AmodCommands(), BiquadCommands(), LiveCommands()}) {
         all.insert(all.end(), group.begin(), group.end());
     }
     return all;
 }
 
 int Dispatch(Args args, Io& io) {
+    if (const auto bad = TakeGlobalOptions(args, io)) {
+        return *bad;
+    }
     const auto commands = AllCommands();
     if (args.empty() || args[0] == "-h" || args[0] == "--help" || args[0] == "help") {
         PrintUsage(args.empty() ? io.err : io.out, commands);

@@ -98,8 +98,9 @@ void DecodeParam(ParamImage& image, std::uint8_t module, std::uint8_t item,
     case Wire::ShiftOff:
         image.SetInt(f, entry, a);
         if (a == 1) {
-            const MainField& freq =
-                row->field == &fields::micShiftOffA ? fields::micShiftFreqA : fields::micShiftFreqB;
+            const MainField& freq = row->field->slot == fields::micShiftOffA.slot
+                                        ? fields::micShiftFreqA
+                                        : fields::micShiftFreqB;
             image.SetInt(freq, 1);
         }
         break;

@@ -54,16 +54,18 @@ void SendRowsCarrying(int slot) {
     }
 }
 
-/// Fields whose setter is more than storing and sending the rows carrying the slot.
+/// Fields whose setter is more than storing and sending the rows carrying the slot. Fields
+/// are told apart by their slot: callers may hold copies of the descriptors.
 bool SetSpecial(const MainField& field, int entry, std::int32_t value) {
     using namespace fields;
-    if (&field == &micToChannelA || &field == &micToChannelB) {
-        SetMicRouting(entry, (&field == &micToChannelA) == (value != 0));
-    } else if (&field == &micShiftFreqA || &field == &micShiftFreqB) {
-        SetShiftFrequency(&field == &micShiftFreqA ? 0 : 1, value);
-    } else if (&field == &musicMute) {
+    const auto is = [&field](const MainField& f) { return field.slot == f.slot; };
+    if (is(micToChannelA) || is(micToChannelB)) {
+        SetMicRouting(entry, is(micToChannelA) == (value != 0));
+    } else if (is(micShiftFreqA) || is(micShiftFreqB)) {
+        SetShiftFrequency(is(micShiftFreqA) ? 0 : 1, value);
+    } else if (is(musicMute)) {
         SetMusicMute(value != 0);
-    } else if (&field == &outDelayMode) {
+    } else if (is(outDelayMode)) {
         SetChannelDelayMode(entry, value);
     } else {
         return false;

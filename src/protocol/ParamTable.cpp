@@ -204,7 +204,7 @@ const ParamRow* FindParamRow(int module, int item) {
 }
 
 DynamicsSlots DynamicsSlotsOf(const ParamRow& row) {
-    if (row.field == &musicInputLimiter) {
+    if (row.field->slot == musicInputLimiter.slot) {
         return {musicInputLimiter.SlotOf(0), musicInputLimiter.SlotOf(1),
                 musicInputLimiter.SlotOf(2), musicInputLimiter.SlotOf(3)};
     }

@@ -206,9 +206,10 @@ TEST_F(SettersTest, MicRoutingSendsBothChannels) {
     EXPECT_EQ(image.Int(fields::micToChannelB, 1), 0);
     EXPECT_EQ(image.Int(fields::micToChannelA, 3), 0);
     EXPECT_EQ(image.Int(fields::micToChannelB, 3), 100);
-    // The generic setter of either routing field takes the same road.
+    // The generic setter of either routing field takes the same road, also with a
+    // descriptor looked up by name (a copy of the field's).
     sink.Clear();
-    SetParam(fields::micToChannelB, 1, 100);
+    SetParam(*FindMainField("micToChannelB"), 1, 100);
     EXPECT_EQ(Sent(), (std::vector<std::string>{"02 09 00 01 1C 01 00 00 00 00",
                                                 "02 09 00 01 33 01 3F 80 00 00"}));
 }

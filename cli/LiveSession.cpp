@@ -1,0 +1,170 @@
+#include "LiveSession.h"
+
+#include "image/ModeFile.h"
+#include "image/ParamImage.h"
+#include "link/ConnectionState.h"
+#include "link/Link.h"
+#include "link/LinkReceiver.h"
+#include "protocol/CommandSink.h"
+#include "protocol/Commands.h"
+#include "protocol/Synchronize.h"
+#include "sim/InProcessBus.h"
+#include "sim/Simulator.h"
+
+#include <condition_variable>
+#include <deque>
+#include <mutex>
+#include <ostream>
+#include <stdexcept>
+
+namespace kv::cli {
+
+namespace {
+
+using namespace std::chrono_literals;
+
+constexpr auto kSyncThreadsEndWait = 2000ms;
+constexpr const char* kWrongModel = "机器型号与软件不匹配!";
+constexpr const char* kWrongVersion = "机器与软件通信版本不匹配，请使用机器配套软件!";
+
+} // namespace
+
+/// Receives the link's messages for the command line: synchronisation ends are queued for
+/// WaitForSync, message boxes are printed.
+class SessionReceiver final : public ILinkReceiver {
+public:
+    explicit SessionReceiver(Io& io) : m_io(io) {}
+
+    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t) override {
+        if (message != WM_SYNC_FINISHED) {
+            return;
+        }
+        {
+            std::lock_guard lock(m_lock);
+            m_syncs.push_back(static_cast<unsigned>(wParam));
+        }
+        m_changed.notify_all();
+    }
+    void SendViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
+    void ShowErrorBox(const std::string& text, const std::string& caption) override {
+        std::lock_guard lock(m_lock);
+        m_io.err << "kvctl: " << caption << ": " << text << "\n";
+    }
+
+    bool Wait(unsigned kind, std::chrono::milliseconds timeout) {
+        std::unique_lock lock(m_lock);
+        const bool seen = m_changed.wait_for(lock, timeout, [&] {
+            for (unsigned k : m_syncs) {
+                if (k == kind) {
+                    return true;
+                }
+            }
+            return false;
+        });
+        if (seen) {
+            std::erase(m_syncs, kind);
+        }
+        return seen;
+    }
+    void Clear() {
+        std::lock_guard lock(m_lock);
+        m_syncs.clear();
+    }
+
+private:
+    Io& m_io;
+    std::mutex m_lock; ///< guards m_syncs and the error stream
+    std::condition_variable m_changed;
+    std::deque<unsigned> m_syncs;
+};
+
+LiveSession::LiveSession(const LiveOptions& options, Io& io)
+    : m_options(options), m_io(io), m_receiver(std::make_unique<SessionReceiver>(io)) {}
+
+LiveSession::~LiveSession() {
+    Close();
+    if (m_bus) {
+        m_bus->Detach(m_simPath);
+    }
+    if (m_backendsReplaced) {
+        hid::SetHidBackends(m_previousBackends);
+    }
+}
+
+int LiveSession::Prepare() {
+    if (!m_options.sim) {
+        return kExitOk;
+    }
+    sim::SimOptions simOptions;
+    if (!m_options.simModel.empty()) {
+        simOptions.identity.model = m_options.simModel;
+    }
+    if (m_options.simCommVersion) {
+        simOptions.identity.commVersion = *m_options.simCommVersion;
+    }
+    simOptions.statePath = m_options.simState;
+    simOptions.tracePath = m_options.tracePath;
+    try {
+        m_sim = std::make_unique<sim::Simulator>(simOptions);
+    } catch (const std::exception& e) {
+        return BadInput(m_io, e.what());
+    }
+    m_bus = std::make_shared<sim::InProcessBus>();
+    m_previousBackends = hid::HidBackends();
+    hid::SetHidBackends({m_bus});
+    m_backendsReplaced = true;
+    m_simPath = m_bus->Attach(*m_sim, "kvctl");
+    return kExitOk;
+}
+
+int LiveSession::Open() {
+    ParamImage& image = GetParamImage();
+    image.InitDefaults();
+    if (!ConnectUsbDevice(m_receiver.get())) {
+        m_io.err << "kvctl: no processor found\n";
+        return kExitNoProcessor;
+    }
+    InstallReadAllStarter();
+    SynchronizeReadThreadProc();
+    m_receiver->Clear();
+    if (const int lost = CheckLink(); lost != kExitOk) {
+        return lost;
+    }
+    if (!IsAcceptedModel(image)) {
+        m_io.err << "kvctl: " << kWrongModel << "\n";
+        return kExitRefused;
+    }
+    if (image.CommVersion() != kCommVersion) {
+        m_io.err << "kvctl: " << kWrongVersion << "\n";
+        return kExitRefused;
+    }
+    return kExitOk;
+}
+
+bool LiveSession::WaitForSync(unsigned kind, std::chrono::milliseconds timeout) {
+    return m_receiver->Wait(kind, timeout);
+}
+
+void LiveSession::ClearSyncs() {
+    m_receiver->Clear();
+}
+
+int LiveSession::CheckLink() {
+    if (g_bDeviceConnected.load() == 0 || g_bReadThreadEnd.load() != 0) {
+        m_io.err << "kvctl: processor lost\n";
+        return kExitNoProcessor;
+    }
+    return kExitOk;
+}
+
+void LiveSession::Close() {
+    // A synchronisation the processor started must end before the link goes away.
+    WaitForSyncThreads(kSyncThreadsEndWait);
+    if (g_bDeviceConnected.load() != 0) {
+        g_statusRecord.Clear();
+        CommandSink().Write(BuildCommand({kCmdGoodbye}));
+        CloseUsbDevice();
+    }
+}
+
+} // namespace kv::cli
