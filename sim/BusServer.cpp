@@ -174,6 +174,11 @@ void BusServer::Run() {
             }
             return;
         }
+        // A removal of our socket is handled before a plug request that may follow it.
+        if (fds[1].revents != 0) {
+            OnDirectoryChange();
+            continue;
+        }
         if (fds[0].revents != 0) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto n = read(m_wakeFd, &count, sizeof count);
@@ -186,18 +191,15 @@ void BusServer::Run() {
                 if (r == Request::Stop) {
                     return;
                 }
-                if (r == Request::Unplug) {
-                    DropDevice();
-                } else if (m_listenFd < 0) {
+                if (r == Request::Unplug || access(m_path.c_str(), F_OK) != 0) {
+                    DropDevice(); // also a socket deleted from outside and not yet seen
+                }
+                if (r == Request::Plug && m_listenFd < 0) {
                     std::string error;
                     Listen(error);
                 }
             }
             continue; // the descriptors may have changed
-        }
-        if (fds[1].revents != 0) {
-            OnDirectoryChange();
-            continue;
         }
         for (std::size_t i = 2; i < fds.size(); ++i) {
             if (fds[i].revents == 0) {

@@ -57,8 +57,8 @@ std::vector<std::uint8_t> EncodeCoefficients(const ParamImage& image, int module
         const int a = item > kBassRecordA ? item - kChannelBOffset : item;
         const float db = image.TailValue();
         const double gain = DbToLinear(db);
-        const float value = a == kBassInverseA ? static_cast<float>(1.0 / gain)
-                                               : static_cast<float>(gain);
+        const float value =
+            a == kBassInverseA ? static_cast<float>(1.0 / gain) : static_cast<float>(gain);
         if (a == kBassInverseA || a == kBassGainA) {
             return FloatBytes(std::span(&value, 1), count);
         }

@@ -151,7 +151,7 @@ TEST_F(LinkFixture, ReadFailureReleasesTheWaitingWriterAndRefusesLaterWrites) {
     EXPECT_EQ(waited, 0);
     EXPECT_EQ(m_log.Count(kTimeOutLine), 0) << "released by the reader, not by the time-out";
     EXPECT_EQ(m_log.Count("Read Usb Error will return !\n"), 1);
-    EXPECT_EQ(m_log.Count("End thread: ReadUsbThreadProc \n"), 1);
+    EXPECT_TRUE(Eventually([&] { return m_log.Count("End thread: ReadUsbThreadProc \n") == 1; }));
     EXPECT_EQ(g_bReadThreadEnd.load(), 1);
     EXPECT_EQ(g_bStatusPoll.load(), 0);
     EXPECT_EQ(g_bDeviceConnected.load(), 1) << "failed, not closed, until the removal";
