@@ -95,7 +95,7 @@ CMX2240v13View::CMX2240v13View(QWidget* parent)
 
 CMX2240v13View::~CMX2240v13View() {
     m_closing->store(true);
-    device::StopWatching();
+    device::DetachReceiver();
     RemoveTrayIcon();
 }
 
@@ -196,15 +196,17 @@ void CMX2240v13View::ShowPage(PageKind kind, int argument) {
 // --- Connection --------------------------------------------------------------------------------
 
 void CMX2240v13View::StartConnection() {
-    device::WatchDevices([this, closing = m_closing](bool arrival, const std::string& path) {
-        if (closing->load()) {
-            return;
-        }
-        const QString qpath = QString::fromStdString(path);
-        QMetaObject::invokeMethod(
-            this, [this, arrival, qpath] { OnDeviceNotice(arrival, qpath); }, Qt::QueuedConnection);
-    });
+    device::AttachReceiver(this);
     m_firstConnect.start(kFirstConnectMs);
+}
+
+void CMX2240v13View::OnDeviceChange(bool arrived, const std::string& path) {
+    if (m_closing->load()) {
+        return;
+    }
+    const QString qpath = QString::fromStdString(path);
+    QMetaObject::invokeMethod(
+        this, [this, arrived, qpath] { OnDeviceNotice(arrived, qpath); }, Qt::QueuedConnection);
 }
 
 void CMX2240v13View::TryConnect(bool arrival) {

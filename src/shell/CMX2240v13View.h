@@ -42,6 +42,7 @@ public:
     void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
     void ShowErrorBox(const std::string& text, const std::string& caption) override;
+    void OnDeviceChange(bool arrived, const std::string& path) override;
 
     // --- Pages -------------------------------------------------------------------------------
     /// Shows a page of that kind: the current one with the new argument when it is of that
@@ -50,7 +51,7 @@ public:
     IPage* CurrentPage() const { return m_page; }
 
     // --- Connection ---------------------------------------------------------------------------
-    /// Starts timer 1 (the first connection attempt) and follows device notices.
+    /// Starts timer 1, the first connection attempt; it also starts the device notices.
     void StartConnection();
     /// Connects to a processor if one is present: arrival closes the tool windows first.
     void TryConnect(bool arrival);

@@ -1,6 +1,5 @@
 #pragma once
 
-#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -32,22 +31,23 @@ int SendParam(int module, int item, double value, int count);
 /// The mute setter of one level: stores the field, then sends.
 void SetMute(MuteKind kind, bool muted);
 
-/// Starts the read-all (reply: WM_SYNC_FINISHED with wParam 0) on a thread of its own.
+/// Starts the read-all (reply to the connected receiver: WM_SYNC_FINISHED, wParam 0) on a
+/// thread of its own.
 void StartReadAll(ILinkReceiver* receiver);
-/// Starts the write-all (reply: WM_SYNC_FINISHED with wParam 1) on a thread of its own.
+/// Starts the write-all (reply: WM_SYNC_FINISHED, wParam 1) on a thread of its own.
 void StartWriteAll(ILinkReceiver* receiver);
 
-/// Arrival (true) or removal (false) of a HID interface with its path. Called on any thread.
-using DeviceNotice = std::function<void(bool arrival, const std::string& path)>;
-/// Follows HID arrivals and removals until StopWatching.
-void WatchDevices(DeviceNotice notice);
-void StopWatching();
+/// Makes receiver the target of the link's messages and lets the processor ask for a
+/// read-all by itself. Device notices reach its OnDeviceChange from the first connection
+/// attempt on.
+void AttachReceiver(ILinkReceiver* receiver);
+/// Stops the device notices and forgets the receiver (it is going away).
+void DetachReceiver();
 
-/// Starts a simulated processor on a private virtual bus, so that Connect finds it.
+/// Starts a simulated processor in this process on a private bus that replaces the
+/// platform's devices, so that Connect finds it. False when this build has no simulator.
 bool StartSimulator();
 void StopSimulator();
-/// True when this build can talk to a processor at all.
-bool HasLink();
 
 } // namespace device
 } // namespace kv

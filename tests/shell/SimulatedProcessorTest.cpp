@@ -1,0 +1,331 @@
+#include "SimFixture.h"
+
+#include "image/MainFields.h"
+#include "image/ModeFile.h"
+#include "image/ParamImage.h"
+#include "shell/CInfoDlg.h"
+#include "shell/CRibbon.h"
+#include "shell/CommandIds.h"
+#include "shell/Language.h"
+#include "shell/ToolWindows.h"
+#include "sim/InProcessBus.h"
+
+#include <QApplication>
+#include <QCheckBox>
+#include <QFileInfo>
+#include <QLabel>
+#include <QSlider>
+#include <QTabBar>
+#include <QToolButton>
+#include <QWheelEvent>
+
+#include <cstring>
+
+namespace kv::test {
+namespace {
+
+class SimulatedProcessorTest : public SimFixture {
+protected:
+    CRibbon& Ribbon() { return *m_frame->Ribbon(); }
+
+    QString InfoText() const {
+        CInfoDlg* info = m_frame->InfoWindow();
+        return info ? info->Text() : QString();
+    }
+
+    /// Sets a quick level in the image and on the ribbon without sending anything.
+    void SetLevel(QuickLevel level, int value) {
+        GetParamImage().SetSlot(QuickLevelOf(level).field->slot, value);
+        Ribbon().RefreshQuickControls();
+    }
+
+    /// Makes the processor report machine settings with these microphone and music maxima.
+    void SetMaxima(int mic, int music) {
+        device::SendCommand({145, 0, 0, 0, 255, 255, mic, music, 0, 0, 0, 0, 0, 0, 0});
+        device::SendCommand({146});
+        ASSERT_TRUE(QTest::qWaitFor([&] {
+            return GetParamImage().HubByte(541) == mic && GetParamImage().HubByte(542) == music;
+        }));
+    }
+
+    int LiveMusicVolumeCommands() { return static_cast<int>(ParamsSinceMark(4, 12).size()); }
+};
+
+TEST_F(SimulatedProcessorTest, ConnectsAtStartReadsTheProcessorAndPolls) {
+    StartConnected();
+    EXPECT_TRUE(device::IsConnected());
+    EXPECT_EQ(QString::fromStdU16String(GetParamImage().Model()), QStringLiteral("KV5930Q"));
+    EXPECT_EQ(GetParamImage().CommVersion(), 18);
+    // Identification first, then the store read-back.
+    const auto all = Received();
+    ASSERT_GE(all.size(), 60u);
+    EXPECT_EQ(all[0][1], 128);
+    EXPECT_EQ(all[1][1], 127);
+    EXPECT_EQ(SinceMark(48).size(), 59u);
+    // The tray notice (the information window here, there is no system tray) and the panes.
+    EXPECT_EQ(InfoText(), QStringLiteral("设备已连接，同步中……"));
+    m_frame->UpdateStatus();
+    EXPECT_EQ(m_frame->ConnectionPane()->text(), QStringLiteral("USB：已连接"));
+    EXPECT_TRUE(m_frame->View()->StatusPollActive());
+    Mark();
+    EXPECT_TRUE(QTest::qWaitFor([&] { return !SinceMark(14).empty(); }, 3000));
+}
+
+TEST_F(SimulatedProcessorTest, MicSliderIsCutToTheMaximumOfReport146WithItsNotice) {
+    StartConnected();
+    SetMaxima(80, 90);
+    Mark();
+    Ribbon().Slider(QuickLevel::Mic, CRibbon::kInput)->setValue(95);
+    EXPECT_EQ(Ribbon().Slider(QuickLevel::Mic, CRibbon::kInput)->value(), 80);
+    EXPECT_EQ(Ribbon().Slider(QuickLevel::Mic, CRibbon::kOutput)->value(), 80);
+    EXPECT_EQ(GetParamImage().Slot(fields::micVolume.slot), 80);
+    EXPECT_EQ(InfoText(), QStringLiteral("不能超过最大话筒音量!"));
+    EXPECT_EQ(Ribbon().ValueLabel(QuickLevel::Mic, CRibbon::kOutput)->text(),
+              QStringLiteral("话筒音量: 80"));
+    const auto sent = WaitParams(1, 14, 1);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0], ParamBytes(1, 14, static_cast<float>(80 / 100.0 + 0.0005)));
+    // The processor took the value.
+    const auto live = device::RunningSimulator()->Inspect(
+        [](const sim::SimProcessor& p) { return p.Live().Values(1, 14); });
+    EXPECT_EQ(Bytes(live.begin(), live.end()), Bytes(sent[0].begin() + 6, sent[0].begin() + 10));
+
+    // Below the maximum nothing is cut and no notice is shown.
+    m_frame->InfoWindow()->close();
+    QTest::qWait(20);
+    Ribbon().Slider(QuickLevel::Mic, CRibbon::kInput)->setValue(70);
+    EXPECT_EQ(GetParamImage().Slot(fields::micVolume.slot), 70);
+    EXPECT_TRUE(m_frame->InfoWindow() == nullptr || !m_frame->InfoWindow()->isVisible());
+}
+
+TEST_F(SimulatedProcessorTest, LevelKeysStepByFiveBelowFiftyTwoAboveAndOneWithCtrl) {
+    StartConnected();
+    struct Case {
+        int start;
+        Qt::KeyboardModifiers modifiers;
+        int key;
+        int expected;
+    };
+    const Case cases[] = {
+        {48, Qt::NoModifier, Qt::Key_W, 53},      {50, Qt::NoModifier, Qt::Key_W, 52},
+        {50, Qt::ControlModifier, Qt::Key_W, 51}, {3, Qt::NoModifier, Qt::Key_S, 0},
+        {60, Qt::NoModifier, Qt::Key_S, 58},      {99, Qt::NoModifier, Qt::Key_W, 99},
+    };
+    SetMaxima(99, 99);
+    for (const Case& c : cases) {
+        SetLevel(QuickLevel::Mic, c.start);
+        Mark();
+        QTest::keyClick(m_frame, static_cast<Qt::Key>(c.key), c.modifiers);
+        EXPECT_EQ(GetParamImage().Slot(fields::micVolume.slot), c.expected) << c.start;
+        EXPECT_EQ(Ribbon().Slider(QuickLevel::Mic, CRibbon::kOutput)->value(), c.expected);
+        const auto sent = WaitParams(1, 14, 1);
+        ASSERT_EQ(sent.size(), 1u) << c.start;
+        EXPECT_EQ(sent[0], ParamBytes(1, 14, static_cast<float>(c.expected / 100.0 + 0.0005)));
+    }
+    // Music (Q) and echo (E) keys act on their own levels; echo is sent without the offset.
+    SetLevel(QuickLevel::Echo, 20);
+    Mark();
+    QTest::keyClick(m_frame, Qt::Key_E);
+    EXPECT_EQ(GetParamImage().Slot(fields::echoVolume.slot), 25);
+    ASSERT_EQ(WaitParams(2, 26, 1).size(), 1u);
+    EXPECT_EQ(ParamsSinceMark(2, 26)[0], ParamBytes(2, 26, 0.25f));
+}
+
+TEST_F(SimulatedProcessorTest, WheelOverAPanelStepsItsSliderAndElsewhereDoesNothing) {
+    StartConnected();
+    SetLevel(QuickLevel::Reverb, 40);
+    Mark();
+    QSlider* reverb = Ribbon().Slider(QuickLevel::Reverb, CRibbon::kInput);
+    QWheelEvent up(QPointF(5, 5), reverb->mapToGlobal(QPointF(5, 5)), QPoint(), QPoint(0, 120),
+                   Qt::NoButton, Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(reverb->parentWidget(), &up);
+    EXPECT_EQ(GetParamImage().Slot(fields::reverbVolume.slot), 41);
+    EXPECT_EQ(Ribbon().Slider(QuickLevel::Reverb, CRibbon::kOutput)->value(), 41);
+    ASSERT_EQ(WaitParams(3, 24, 1).size(), 1u);
+    EXPECT_EQ(ParamsSinceMark(3, 24)[0], ParamBytes(3, 24, 0.41f, 2));
+    // Over the category tabs the wheel neither steps a level nor switches the category.
+    QWheelEvent down(QPointF(5, 5), QPointF(5, 5), QPoint(), QPoint(0, -120), Qt::NoButton,
+                     Qt::NoModifier, Qt::NoScrollPhase, false);
+    QApplication::sendEvent(Ribbon().Tabs(), &down);
+    EXPECT_EQ(Ribbon().ActiveCategory(), CRibbon::kInput);
+    EXPECT_EQ(GetParamImage().Slot(fields::reverbVolume.slot), 41);
+}
+
+TEST_F(SimulatedProcessorTest, MuteBoxesAndKeysToggleTheFieldAndBothCopies) {
+    StartConnected();
+    Mark();
+    QCheckBox* inputMic = Ribbon().MuteBox(MuteKind::Mic, CRibbon::kInput);
+    QCheckBox* outputMic = Ribbon().MuteBox(MuteKind::Mic, CRibbon::kOutput);
+    QTest::mouseClick(inputMic, Qt::LeftButton, {}, QPoint(6, inputMic->height() / 2));
+    EXPECT_EQ(GetParamImage().Int(fields::micMute), 1);
+    EXPECT_TRUE(inputMic->isChecked());
+    EXPECT_TRUE(outputMic->isChecked());
+    // A level change while muted says so.
+    Ribbon().Slider(QuickLevel::Mic, CRibbon::kInput)->setValue(10);
+    EXPECT_EQ(InfoText(), QStringLiteral("当前是静音状态"));
+    // X toggles it back: unmuted, so no "muted" notice.
+    QTest::keyClick(m_frame, Qt::Key_X);
+    EXPECT_EQ(GetParamImage().Int(fields::micMute), 0);
+    EXPECT_FALSE(inputMic->isChecked());
+    const auto mic = WaitParams(1, 15, 2);
+    ASSERT_EQ(mic.size(), 2u);
+    EXPECT_EQ(mic[0], ParamBytes(1, 15, 0.0f));
+    EXPECT_EQ(mic[1], ParamBytes(1, 15, 1.0f));
+
+    // V mutes the reverb: two values, and its notice.
+    Mark();
+    QTest::keyClick(m_frame, Qt::Key_V);
+    EXPECT_EQ(GetParamImage().Int(fields::reverbMute), 1);
+    EXPECT_TRUE(Ribbon().MuteBox(MuteKind::Reverb, CRibbon::kOutput)->isChecked());
+    EXPECT_EQ(InfoText(), QStringLiteral("混响已静音"));
+    ASSERT_EQ(WaitParams(3, 25, 1).size(), 1u);
+    EXPECT_EQ(ParamsSinceMark(3, 25)[0], ParamBytes(3, 25, 0.0f, 2));
+}
+
+TEST_F(SimulatedProcessorTest, F2WithUnsavedChangesAnsweredNoSendsNothing) {
+    StartConnected();
+    Ribbon().Slider(QuickLevel::Effect, CRibbon::kInput)->setValue(33);
+    // The processor reports that its parameters now differ from the stored mode.
+    ASSERT_TRUE(QTest::qWaitFor([] { return g_bParamChanged.load() == 1; }, 3000));
+    Mark();
+    m_boxes->answers = {BoxAnswer::No};
+    QTest::keyClick(m_frame, Qt::Key_F2);
+    ASSERT_EQ(m_boxes->shown.size(), 1u);
+    EXPECT_EQ(m_boxes->shown[0].text, QStringLiteral("参数已更改，确定要直接载入模式二?"));
+    EXPECT_EQ(m_boxes->shown[0].caption, QStringLiteral("信息"));
+    QTest::qWait(300);
+    EXPECT_TRUE(SinceMark(5).empty());
+
+    // Yes recalls M2 and reads the processor again.
+    m_boxes->answers = {BoxAnswer::Yes};
+    QTest::keyClick(m_frame, Qt::Key_F2);
+    ASSERT_TRUE(WaitSynchronised(2));
+    ASSERT_EQ(SinceMark(5).size(), 1u);
+    EXPECT_EQ(SinceMark(5)[0][2], 1);
+    EXPECT_EQ(g_nCurrentMode.load(), 1);
+    EXPECT_EQ(device::RunningSimulator()->Inspect(
+                  [](const sim::SimProcessor& p) { return p.CurrentMode(); }),
+              1);
+}
+
+TEST_F(SimulatedProcessorTest, FileTitledM3IsStoredIntoM3AfterTheWriteAll) {
+    StartConnected();
+    // A mode file with an echo volume of 33.
+    ParamImage source;
+    source.InitDefaults();
+    source.SetSlot(fields::echoVolume.slot, 33);
+    const QString path = m_dir.filePath(QStringLiteral("M3 party.amod"));
+    ASSERT_TRUE(WriteModeFile(path.toStdString(), source).ok());
+
+    Mark();
+    m_chooser->answers = {path};
+    QTest::mouseClick(Ribbon().Button(cmd::kLoadFileInput), Qt::LeftButton);
+    ASSERT_TRUE(WaitSynchronised(2));
+    EXPECT_EQ(GetParamImage().Slot(fields::echoVolume.slot), 33);
+    EXPECT_EQ(Ribbon().Slider(QuickLevel::Echo, CRibbon::kInput)->value(), 33);
+    EXPECT_EQ(GetAppState().fileModeSlot, -1);
+    EXPECT_EQ(g_nCurrentMode.load(), 2);
+    EXPECT_EQ(m_frame->Settings().RecentFiles().value(0), path);
+    // After the write-all (its last commands are the two volume queries): 02 03 02, 02 04 02.
+    WaitCommands(4, 1);
+    const auto since = ReceivedSinceMark();
+    std::vector<Bytes> tail;
+    for (const Bytes& b : since) {
+        if (b[1] == 3 || b[1] == 4 || b[1] == 10) {
+            tail.push_back(b);
+        }
+    }
+    ASSERT_GE(tail.size(), 4u);
+    EXPECT_EQ(tail[tail.size() - 4][1], 10);
+    EXPECT_EQ(tail[tail.size() - 3][1], 10);
+    EXPECT_EQ((Bytes{tail[tail.size() - 2][1], tail[tail.size() - 2][2]}), (Bytes{3, 2}));
+    EXPECT_EQ((Bytes{tail.back()[1], tail.back()[2]}), (Bytes{4, 2}));
+    const auto stored = device::RunningSimulator()->Inspect(
+        [](const sim::SimProcessor& p) { return p.Mode(2).Values(2, 26); });
+    const Bytes expected = ParamBytes(2, 26, 0.33f);
+    EXPECT_EQ(Bytes(stored.begin(), stored.end()),
+              Bytes(expected.begin() + 6, expected.begin() + 10));
+}
+
+TEST_F(SimulatedProcessorTest, SaveStoresTheCurrentModeBeforeWritingTheFile) {
+    StartConnected();
+    const QString path = m_dir.filePath(QStringLiteral("saved.amod"));
+    m_chooser->answers = {path};
+    Mark();
+    m_frame->OnCommand(cmd::kSaveFileOutput);
+    ASSERT_EQ(m_chooser->proposedNames.size(), 1u);
+    EXPECT_EQ(m_chooser->proposedNames[0], QStringLiteral("name"));
+    ASSERT_EQ(WaitCommands(4, 1).size(), 1u);
+    EXPECT_EQ(SinceMark(4)[0][2], g_nCurrentMode.load());
+    EXPECT_EQ(QFileInfo(path).size(), 2223);
+}
+
+TEST_F(SimulatedProcessorTest, RemovalOfAnotherDeviceIsIgnoredAndArrivalReconnects) {
+    StartConnected();
+    auto* bus = device::RunningSimulatorBus();
+    sim::Simulator other;
+    const std::string otherPath = bus->Attach(other, "other", UsbId{0x1234, 0x5678});
+    bus->Unplug(otherPath);
+    QTest::qWait(200);
+    EXPECT_TRUE(device::IsConnected());
+
+    // A tool window open before the processor comes back is closed by its arrival.
+    RegisterToolWindow(ToolWindow::InputSource, [](QWidget* parent) {
+        auto* w = new QWidget(parent, Qt::Tool);
+        return w;
+    });
+    m_frame->OnCommand(cmd::kInputSource);
+    ASSERT_NE(GetAppState().OpenWindow(ToolWindow::InputSource), nullptr);
+
+    bus->Unplug(device::SimulatedDevicePath());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !device::IsConnected(); }, 5000));
+    EXPECT_EQ(InfoText(), QStringLiteral("设备已断开!"));
+    EXPECT_FALSE(m_frame->View()->StatusPollActive());
+
+    bus->Plug(device::SimulatedDevicePath());
+    ASSERT_TRUE(WaitSynchronised(2));
+    EXPECT_TRUE(device::IsConnected());
+    EXPECT_EQ(GetAppState().OpenWindow(ToolWindow::InputSource), nullptr);
+    RegisterToolWindow(ToolWindow::InputSource, nullptr);
+    bus->Detach(otherPath);
+}
+
+TEST_F(SimulatedProcessorTest, CommunicationVersion17IsRefusedWithItsMessage) {
+    sim::SimOptions options;
+    options.identity.commVersion = 17;
+    options.tracePath = m_dir.filePath(QStringLiteral("trace.txt")).toStdString();
+    ASSERT_TRUE(device::StartSimulator(options));
+    Start();
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_boxes->shown.empty(); }, 15000));
+    EXPECT_EQ(m_boxes->shown[0].text,
+              QStringLiteral("机器与软件通信版本不匹配，请使用机器配套软件!"));
+    EXPECT_EQ(m_boxes->shown[0].caption, QStringLiteral("错误"));
+    EXPECT_EQ(m_boxes->shown[0].icon, BoxIcon::Error);
+    EXPECT_EQ(m_boxes->shown.size(), 1u);
+    EXPECT_FALSE(device::IsConnected());
+    // No store read was sent, and the processor was told goodbye.
+    EXPECT_TRUE(SinceMark(48).empty());
+    ASSERT_FALSE(WaitCommands(138, 1).empty());
+}
+
+TEST_F(SimulatedProcessorTest, CloseWithUnsavedChangesAndCancelKeepsRunning) {
+    StartConnected();
+    g_bParamChanged.store(1);
+    m_boxes->answers = {BoxAnswer::Cancel};
+    EXPECT_FALSE(m_frame->close());
+    EXPECT_TRUE(m_frame->isVisible());
+    EXPECT_TRUE(device::IsConnected());
+    ASSERT_EQ(m_boxes->shown.size(), 1u);
+    EXPECT_EQ(m_boxes->shown[0].buttons, BoxButtons::YesNoCancel);
+
+    // No closes without saving and says goodbye.
+    Mark();
+    m_boxes->answers = {BoxAnswer::No};
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_FALSE(device::IsConnected());
+    EXPECT_EQ(WaitCommands(138, 1).size(), 1u);
+    EXPECT_TRUE(SinceMark(4).empty());
+}
+
+} // namespace
+} // namespace kv::test
