@@ -1,5 +1,6 @@
 #include "sim/BusServer.h"
 
+#include "link/platform/Inotify.h"
 #include "link/platform/VirtualBus.h"
 #include "sim/Simulator.h"
 
@@ -215,21 +216,10 @@ void BusServer::Run() {
 }
 
 void BusServer::OnDirectoryChange() {
-    alignas(inotify_event) char buffer[4096];
     bool ours = false;
-    for (;;) {
-        const ssize_t n = read(m_inotifyFd, buffer, sizeof buffer);
-        if (n <= 0) {
-            break;
-        }
-        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-            if (e->len > 0 && vbus::FileNameOf(m_path) == e->name) {
-                ours = true;
-            }
-        }
-    }
+    hid::ForEachInotifyEvent(m_inotifyFd, [&](std::uint32_t, std::string_view name) {
+        ours = ours || vbus::FileNameOf(m_path) == name;
+    });
     // Our socket was deleted (or renamed away) from outside: that is an unplug.
     if (ours && m_listenFd >= 0 && access(m_path.c_str(), F_OK) != 0) {
         DropDevice();

@@ -9,7 +9,8 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
-#include <iostream>
+#include <functional>
+#include <map>
 #include <memory>
 #include <optional>
 #include <poll.h>
@@ -54,6 +55,59 @@ std::optional<long> ParseNumber(std::string_view text, long min, long max) {
     return value;
 }
 
+/// Applies one option's value; false when the value is not valid.
+using OptionSetter = std::function<bool(Options&, const std::string&)>;
+
+OptionSetter Text(std::function<void(Options&, const std::string&)> set) {
+    return [set = std::move(set)](Options& o, const std::string& value) {
+        set(o, value);
+        return true;
+    };
+}
+
+OptionSetter Number(long min, long max, std::function<void(Options&, long)> set) {
+    return [=, set = std::move(set)](Options& o, const std::string& value) {
+        const auto n = ParseNumber(value, min, max);
+        if (n) {
+            set(o, *n);
+        }
+        return n.has_value();
+    };
+}
+
+const std::map<std::string_view, OptionSetter>& OptionTable() {
+    using std::chrono::microseconds;
+    using std::chrono::milliseconds;
+    static const std::map<std::string_view, OptionSetter> table = {
+        {"--bus", Text([](Options& o, const std::string& v) { o.bus = v; })},
+        {"--name", Text([](Options& o, const std::string& v) { o.name = v; })},
+        {"--id",
+         [](Options& o, const std::string& v) {
+             const auto id = kv::ParseUsbId(v);
+             o.id = id.value_or(o.id);
+             return id.has_value();
+         }},
+        {"--model", Text([](Options& o, const std::string& v) { o.sim.identity.model = v; })},
+        {"--comm-version",
+         Number(0, 255, [](Options& o, long n) { o.sim.identity.commVersion = int(n); })},
+        {"--mcu-version",
+         Text([](Options& o, const std::string& v) { o.sim.identity.mcuVersion = v; })},
+        {"--dsp-version",
+         Text([](Options& o, const std::string& v) { o.sim.identity.dspVersion = v; })},
+        {"--state", Text([](Options& o, const std::string& v) { o.sim.statePath = v; })},
+        {"--latency-us",
+         Number(0, 10'000'000, [](Options& o, long n) { o.sim.latency = microseconds(n); })},
+        {"--drop-every",
+         Number(0, 1'000'000, [](Options& o, long n) { o.sim.dropEvery = int(n); })},
+        {"--disconnect-after",
+         Number(0, 1'000'000'000, [](Options& o, long n) { o.sim.disconnectAfter = int(n); })},
+        {"--learn-delay-ms",
+         Number(0, 600'000, [](Options& o, long n) { o.sim.learnDelay = milliseconds(n); })},
+        {"--trace", Text([](Options& o, const std::string& v) { o.sim.tracePath = v; })},
+    };
+    return table;
+}
+
 bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     for (int i = 1; i < argc; ++i) {
         const std::string_view arg = argv[i];
@@ -61,71 +115,18 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             std::fputs(kUsage, stdout);
             std::exit(0);
         }
+        const auto option = OptionTable().find(arg);
+        if (option == OptionTable().end()) {
+            error = "unknown option: " + std::string(arg);
+            return false;
+        }
         if (i + 1 >= argc) {
-            error = "missing value or unknown option: " + std::string(arg);
+            error = "missing value for " + std::string(arg);
             return false;
         }
         const std::string value = argv[++i];
-        auto number = [&](long min, long max) -> std::optional<long> {
-            auto n = ParseNumber(value, min, max);
-            if (!n) {
-                error = "invalid value for " + std::string(arg) + ": " + value;
-            }
-            return n;
-        };
-        if (arg == "--bus") {
-            o.bus = value;
-        } else if (arg == "--name") {
-            o.name = value;
-        } else if (arg == "--id") {
-            const auto id = kv::ParseUsbId(value);
-            if (!id) {
-                error = "invalid --id: " + value;
-                return false;
-            }
-            o.id = *id;
-        } else if (arg == "--model") {
-            o.sim.identity.model = value;
-        } else if (arg == "--comm-version") {
-            const auto n = number(0, 255);
-            if (!n) {
-                return false;
-            }
-            o.sim.identity.commVersion = static_cast<int>(*n);
-        } else if (arg == "--mcu-version") {
-            o.sim.identity.mcuVersion = value;
-        } else if (arg == "--dsp-version") {
-            o.sim.identity.dspVersion = value;
-        } else if (arg == "--state") {
-            o.sim.statePath = value;
-        } else if (arg == "--latency-us") {
-            const auto n = number(0, 10'000'000);
-            if (!n) {
-                return false;
-            }
-            o.sim.latency = std::chrono::microseconds(*n);
-        } else if (arg == "--drop-every") {
-            const auto n = number(0, 1'000'000);
-            if (!n) {
-                return false;
-            }
-            o.sim.dropEvery = static_cast<int>(*n);
-        } else if (arg == "--disconnect-after") {
-            const auto n = number(0, 1'000'000'000);
-            if (!n) {
-                return false;
-            }
-            o.sim.disconnectAfter = static_cast<int>(*n);
-        } else if (arg == "--learn-delay-ms") {
-            const auto n = number(0, 600'000);
-            if (!n) {
-                return false;
-            }
-            o.sim.learnDelay = std::chrono::milliseconds(*n);
-        } else if (arg == "--trace") {
-            o.sim.tracePath = value;
-        } else {
-            error = "unknown option: " + std::string(arg);
+        if (!option->second(o, value)) {
+            error = "invalid value for " + std::string(arg) + ": " + value;
             return false;
         }
     }

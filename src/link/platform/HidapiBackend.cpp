@@ -117,14 +117,7 @@ bool HidapiBackend::StartWatching(HidNoticeFn notice) {
         udev_monitor_enable_receiving(m_monitor) >= 0 &&
         m_watcher.Start(udev_monitor_get_fd(m_monitor), [this] { OnUdevEvent(); });
     if (!ok) {
-        if (m_monitor != nullptr) {
-            udev_monitor_unref(m_monitor);
-            m_monitor = nullptr;
-        }
-        if (m_udev != nullptr) {
-            udev_unref(m_udev);
-            m_udev = nullptr;
-        }
+        ReleaseUdev();
     }
     return ok;
 }
@@ -133,6 +126,10 @@ void HidapiBackend::StopWatching() {
     std::lock_guard lock(m_watchLock);
     m_hub->Clear();
     m_watcher.Stop();
+    ReleaseUdev();
+}
+
+void HidapiBackend::ReleaseUdev() {
     if (m_monitor != nullptr) {
         udev_monitor_unref(m_monitor);
         m_monitor = nullptr;

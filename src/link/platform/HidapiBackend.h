@@ -28,6 +28,7 @@ public:
 
 private:
     void OnUdevEvent();
+    void ReleaseUdev();
 
     std::shared_ptr<NoticeHub> m_hub;
     /// Guards the watcher's start and stop and the udev objects (the watcher thread uses

@@ -1,5 +1,6 @@
 #include "link/platform/VirtualBusBackend.h"
 
+#include "link/platform/Inotify.h"
 #include "link/platform/VirtualBus.h"
 
 #include <algorithm>
@@ -182,28 +183,17 @@ void VirtualBusBackend::StopWatching() {
 }
 
 void VirtualBusBackend::OnInotify() {
-    alignas(inotify_event) char buffer[4096];
-    for (;;) {
-        const ssize_t n = read(m_inotifyFd, buffer, sizeof buffer);
-        if (n <= 0) {
+    ForEachInotifyEvent(m_inotifyFd, [this](std::uint32_t mask, std::string_view name) {
+        if (!vbus::ParseSocketFileName(name)) {
             return;
         }
-        for (ssize_t at = 0; at + static_cast<ssize_t>(sizeof(inotify_event)) <= n;) {
-            const auto* e = reinterpret_cast<const inotify_event*>(buffer + at);
-            at += static_cast<ssize_t>(sizeof(inotify_event) + e->len);
-            if (e->len == 0 || !vbus::ParseSocketFileName(e->name)) {
-                continue;
-            }
-            const std::string path = m_watchDir + "/" + e->name;
-            if ((e->mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
-                m_hub->Notify(HidNotice::Arrival, path);
-            } else if ((e->mask & (IN_DELETE | IN_MOVED_FROM)) != 0) {
-                if (DropOpenDevices(path)) {
-                    m_hub->Notify(HidNotice::Removal, path);
-                }
-            }
+        const std::string path = m_watchDir + "/" + std::string(name);
+        if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
+            m_hub->Notify(HidNotice::Arrival, path);
+        } else if ((mask & (IN_DELETE | IN_MOVED_FROM)) != 0 && DropOpenDevices(path)) {
+            m_hub->Notify(HidNotice::Removal, path);
         }
-    }
+    });
 }
 
 bool VirtualBusBackend::DropOpenDevices(const std::string& path) {
