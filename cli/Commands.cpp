@@ -16,6 +16,7 @@ void PrintUsage(std::ostream& os, const std::vector<Command>& commands) {
     for (const auto& c : commands) {
         os << "  " << c.usage << "\n";
     }
+    os << GlobalOptionsUsage();
 }
 
 } // namespace

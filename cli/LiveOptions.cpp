@@ -50,6 +50,18 @@ std::optional<int> TakeGlobalOptions(Args& args, Io& io) {
     return std::nullopt;
 }
 
+std::string_view GlobalOptionsUsage() {
+    return "\nglobal options (before the command; the live commands use them):\n"
+           "  --sim                     an in-process simulated processor\n"
+           "  --sim-state FILE.amod     its state, from a mode file\n"
+           "  --sim-model TEXT          the model it reports\n"
+           "  --sim-comm-version N      the communication version it reports\n"
+           "  --trace FILE              its trace of every report\n"
+           "Without --sim: the processor on USB or a kvsim on the virtual bus.\n"
+           "Exit codes: 0 success, 2 bad arguments or files, 3 processor refused, "
+           "4 no processor found or lost.\n";
+}
+
 const LiveOptions& CurrentLiveOptions() {
     return g_options;
 }

@@ -4,6 +4,7 @@
 
 #include <optional>
 #include <string>
+#include <string_view>
 
 namespace kv::cli {
 
@@ -20,6 +21,8 @@ struct LiveOptions {
 /// --sim-comm-version N, --trace FILE) from args. Returns an exit code when they are wrong,
 /// nullopt otherwise; the options stay in effect until the next call.
 std::optional<int> TakeGlobalOptions(Args& args, Io& io);
+/// The usage lines of the global options.
+std::string_view GlobalOptionsUsage();
 /// The options of the current command line.
 const LiveOptions& CurrentLiveOptions();
 
