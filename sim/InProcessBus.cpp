@@ -287,7 +287,7 @@ std::shared_ptr<hid::HidDevice> InProcessBus::Open(const std::string& path) {
 }
 
 bool InProcessBus::StartWatching(hid::HidNoticeFn notice) {
-    m_hub->Set(std::move(notice));
+    m_hub->Install(std::move(notice));
     return true;
 }
 

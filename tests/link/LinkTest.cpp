@@ -1,6 +1,7 @@
 #include "LinkFixture.h"
 
 #include "link/DebugLog.h"
+#include "link/platform/HidapiBackend.h"
 
 #include <chrono>
 #include <functional>
@@ -285,6 +286,25 @@ TEST(DebugLog, IsSilentUnlessEnabledAndCapturesWhole) {
         EXPECT_EQ(log.Text(), "REMOVE ID= 7\nRead:AB 05 \n" + longText);
     }
     EXPECT_FALSE(DebugEnabled());
+}
+
+} // namespace
+} // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST(HidapiBackend, ClaimsHidrawPathsAndOpensOnlyWhatIsThere) {
+    hid::HidapiBackend backend;
+    EXPECT_TRUE(backend.Claims("/dev/hidraw3"));
+    EXPECT_FALSE(backend.Claims("sim:processor"));
+    EXPECT_FALSE(backend.Claims("/tmp/kv-hid-bus/1209-0001-kvsim.sock"));
+    EXPECT_EQ(backend.Open("/dev/hidraw-none"), nullptr);
+    std::vector<hid::HidInterface> found;
+    EXPECT_TRUE(backend.Enumerate(found));
+    for (const auto& i : found) {
+        EXPECT_TRUE(backend.Claims(i.path)) << i.path;
+    }
 }
 
 } // namespace

@@ -169,3 +169,36 @@ TEST_F(SimFixture, ZWaveFramesAreRelayedWithoutALockStepAnswer) {
 
 } // namespace
 } // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+/// Connects from inside its arrival notice, on the thread that delivers it.
+class ConnectingReceiver : public TestReceiver {
+public:
+    void OnDeviceChange(bool arrived, const std::string& path) override {
+        TestReceiver::OnDeviceChange(arrived, path);
+        if (arrived) {
+            connected = ConnectUsbDevice(this);
+        }
+    }
+    bool connected = false;
+};
+
+TEST_F(SimFixture, AReceiverMayConnectFromInsideAnArrivalNotice) {
+    StartSimulator();
+    ConnectingReceiver receiver;
+    SetLinkReceiver(&receiver);
+    ASSERT_TRUE(RegisterUsbNotification());
+    m_bus->Unplug(m_path);
+    m_bus->Plug(m_path); // the notice is delivered on this thread
+    EXPECT_TRUE(receiver.connected);
+    EXPECT_EQ(SendUsbCommand({127, -1}), 61);
+    EXPECT_TRUE(Eventually([] { return GetParamImage().CommVersion() == 18; }));
+    m_bus->Unplug(m_path);
+    CloseUsbDevice();
+    SetLinkReceiver(&m_receiver); // the local receiver goes now
+}
+
+} // namespace
+} // namespace kv::test

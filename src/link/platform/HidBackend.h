@@ -60,8 +60,9 @@ public:
     virtual bool Claims(const std::string& path) const = 0;
     /// Opens the interface, or nullptr.
     virtual std::shared_ptr<HidDevice> Open(const std::string& path) = 0;
-    /// Starts delivering arrival and removal notices (from a thread of the backend). Calling
-    /// it again replaces the handler. False when the backend cannot watch.
+    /// Starts delivering arrival and removal notices (from a thread of the backend). While
+    /// watching, a further call keeps the handler in place (StopWatching first to change
+    /// it). False when the backend cannot watch.
     virtual bool StartWatching(HidNoticeFn notice) = 0;
     /// Stops the notices; none is delivered after it returns.
     virtual void StopWatching() = 0;

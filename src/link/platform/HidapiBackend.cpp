@@ -102,7 +102,7 @@ std::shared_ptr<HidDevice> HidapiBackend::Open(const std::string& path) {
 }
 
 bool HidapiBackend::StartWatching(HidNoticeFn notice) {
-    m_hub->Set(std::move(notice));
+    m_hub->Install(std::move(notice));
     std::lock_guard lock(m_watchLock);
     if (m_watcher.Running()) {
         return true;

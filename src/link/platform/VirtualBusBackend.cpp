@@ -148,7 +148,7 @@ std::shared_ptr<HidDevice> VirtualBusBackend::Open(const std::string& path) {
 }
 
 bool VirtualBusBackend::StartWatching(HidNoticeFn notice) {
-    m_hub->Set(std::move(notice));
+    m_hub->Install(std::move(notice));
     std::lock_guard lock(m_watchLock);
     if (m_watcher.Running()) {
         return true;

@@ -137,7 +137,7 @@ std::shared_ptr<hid::HidDevice> FakeBackend::Open(const std::string& path) {
 }
 
 bool FakeBackend::StartWatching(hid::HidNoticeFn notice) {
-    m_hub.Set(std::move(notice));
+    m_hub.Install(std::move(notice));
     return true;
 }
 
