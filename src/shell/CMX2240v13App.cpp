@@ -17,6 +17,9 @@
 #include <QFont>
 #include <QIcon>
 #include <QStyleFactory>
+#include <QTimer>
+
+#include <cstdio>
 
 namespace kv {
 
@@ -34,11 +37,17 @@ CMX2240v13App::Options CMX2240v13App::ParseCommandLine(const QStringList& argume
         QStringLiteral("simulate"),
         QStringLiteral("Start a simulated processor in the application and connect to it."));
     parser.addOption(simulate);
+    const QCommandLineOption screenshot(
+        QStringLiteral("screenshot"),
+        QStringLiteral("Save a picture of the main window once the processor is read, then end."),
+        QStringLiteral("file.png"));
+    parser.addOption(screenshot);
     parser.addPositionalArgument(QStringLiteral("file"), QStringLiteral("A mode file to open."),
                                  QStringLiteral("[file.amod]"));
     parser.process(arguments);
     Options options;
     options.simulate = parser.isSet(simulate);
+    options.screenshot = parser.value(screenshot);
     if (!parser.positionalArguments().isEmpty()) {
         options.file = parser.positionalArguments().constFirst();
     }
@@ -117,7 +126,28 @@ bool CMX2240v13App::InitInstance(const Options& options, int& exitCode) {
     if (options.show) {
         m_frame->show();
     }
+    if (!options.screenshot.isEmpty()) {
+        ScreenshotAndQuit(options.screenshot);
+    }
     return true;
+}
+
+void CMX2240v13App::ScreenshotAndQuit(const QString& path) {
+    constexpr int kSettleMs = 500;
+    constexpr int kNoProcessorMs = 15000;
+    auto take = [this, path, done = std::make_shared<bool>(false)] {
+        if (*done) {
+            return;
+        }
+        *done = true;
+        const bool saved = m_frame->grab().save(path);
+        std::fprintf(stderr, saved ? "kvcontrol: saved %s\n" : "kvcontrol: cannot write %s\n",
+                     qPrintable(path));
+        QApplication::exit(saved ? 0 : 1);
+    };
+    QObject::connect(m_frame->View(), &CMX2240v13View::synchronised, m_frame.get(),
+                     [take] { QTimer::singleShot(kSettleMs, take); });
+    QTimer::singleShot(kNoProcessorMs, m_frame.get(), take);
 }
 
 void CMX2240v13App::ExitInstance() {

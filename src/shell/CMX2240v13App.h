@@ -25,6 +25,9 @@ public:
         QString settingsPath;  ///< an INI file instead of the per-user store (tests)
         QString instanceKey = QString::fromLatin1(kInstanceKey);
         bool show = true;
+        /// Save a picture of the main window once the processor is read (or after 15 s
+        /// without one) and end.
+        QString screenshot;
     };
 
     CMX2240v13App();
@@ -32,7 +35,7 @@ public:
     CMX2240v13App(const CMX2240v13App&) = delete;
     CMX2240v13App& operator=(const CMX2240v13App&) = delete;
 
-    /// Parses "kvcontrol [--simulate] [file]".
+    /// Parses "kvcontrol [--simulate] [--screenshot file.png] [file]".
     static Options ParseCommandLine(const QStringList& arguments);
 
     /// Starts the application. Returns false when it must end at once (another instance
@@ -44,6 +47,8 @@ public:
     CMainFrame* MainFrame() const { return m_frame.get(); }
 
 private:
+    void ScreenshotAndQuit(const QString& path);
+
     std::unique_ptr<SingleInstance> m_instance;
     std::unique_ptr<AppSettings> m_settings;
     std::unique_ptr<CMainFrame> m_frame;

@@ -13,6 +13,8 @@
 #include "shell/ToolWindows.h"
 #include "shell/UiServices.h"
 
+#include "link/DebugLog.h"
+
 #include <QDebug>
 #include <QSystemTrayIcon>
 #include <QThread>
@@ -218,7 +220,7 @@ void CMX2240v13View::TryConnect(bool arrival) {
     }
     ShowTrayNotice(Tr("信息", "Information"), Tr("设备已连接，同步中……", "Device connected!"),
                    arrival ? kArrivalNoticeMs : kConnectedNoticeMs);
-    qDebug("Start thread:SynchronizeData");
+    DebugWrite("Start thread:SynchronizeData\n");
     device::StartReadAll(this);
     RunSyncDialog(QString());
     if (device::IsConnected()) {
@@ -231,7 +233,7 @@ void CMX2240v13View::OnDeviceNotice(bool arrival, const QString& path) {
         TryConnect(true);
         return;
     }
-    qDebug("removed!");
+    DebugWrite("removed!\n");
     const QString opened = QString::fromStdString(device::OpenedPath());
     if (opened.isEmpty() || path.compare(opened, Qt::CaseInsensitive) != 0) {
         return;

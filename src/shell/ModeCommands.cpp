@@ -10,6 +10,8 @@
 #include "shell/Shell.h"
 #include "shell/UiServices.h"
 
+#include "link/DebugLog.h"
+
 #include <QDebug>
 #include <QFileInfo>
 
@@ -66,7 +68,7 @@ bool LoadAndSend(QWidget* parent, const QString& path) {
         ReportReadFailure(parent, result);
         return false;
     }
-    qDebug("Start thread:SynchronizeData");
+    DebugWrite("Start thread:SynchronizeData\n");
     if (ILinkReceiver* receiver = ViewReceiver()) {
         device::StartWriteAll(receiver);
     }

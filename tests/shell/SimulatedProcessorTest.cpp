@@ -308,6 +308,27 @@ TEST_F(SimulatedProcessorTest, CommunicationVersion17IsRefusedWithItsMessage) {
     ASSERT_FALSE(WaitCommands(138, 1).empty());
 }
 
+TEST_F(SimulatedProcessorTest, MachineResetAsksThenResetsAndRestoresTheOptionRecord) {
+    StartConnected();
+    m_frame->Settings().SetQtOption({0, 0, 0, 0, 0, 0, 0, 0});
+    Mark();
+    m_boxes->answers = {BoxAnswer::No};
+    QTest::mouseClick(Ribbon().Button(cmd::kMachineReset), Qt::LeftButton);
+    QTest::qWait(200);
+    EXPECT_TRUE(SinceMark(104).empty());
+    m_boxes->answers = {BoxAnswer::Yes};
+    QTest::mouseClick(Ribbon().Button(cmd::kMachineReset), Qt::LeftButton);
+    ASSERT_EQ(m_boxes->shown.size(), 2u);
+    EXPECT_EQ(m_boxes->shown[1].text,
+              QStringLiteral("您确定要将机器复位吗? \n机器复位后请手动重启机器."));
+    const auto reset = WaitCommands(104, 1);
+    ASSERT_EQ(reset.size(), 1u);
+    EXPECT_EQ(reset[0][2], 170);
+    EXPECT_EQ(m_frame->Settings().QtOption(), kDefaultOptionRecord);
+    EXPECT_EQ(GetAppState().option, kDefaultOptionRecord);
+    EXPECT_EQ(InfoText(), QStringLiteral("请手动重启……"));
+}
+
 TEST_F(SimulatedProcessorTest, CloseWithUnsavedChangesAndCancelKeepsRunning) {
     StartConnected();
     g_bParamChanged.store(1);
