@@ -48,11 +48,6 @@ constexpr int kMinCommVersionForMusicVol = 8;
 
 CMainFrame* g_frame = nullptr;
 
-constexpr std::array<const char*, 4> kModesZh = {"M1（电视）", "M2（电影）", "M3（K歌）",
-                                                 "M4（音乐）"};
-constexpr std::array<const char*, 4> kModesEn = {"M1（TV）", "M2（Movie）", "M3（Karaoke）",
-                                                 "M4（Music）"};
-
 /// Level keys: the key raising the level, the one lowering it, and the level.
 struct LevelKey {
     int up;
@@ -208,9 +203,8 @@ void CMainFrame::UpdateStatus() {
     m_connectionPane->setStyleSheet(connected ? QStringLiteral("color: rgb(0, 150, 0);")
                                               : QStringLiteral("color: rgb(220, 0, 0);"));
     const int mode = g_nCurrentMode.load();
-    const QString label = mode >= 0 && mode < 4 ? Tr(kModesZh[static_cast<std::size_t>(mode)],
-                                                     kModesEn[static_cast<std::size_t>(mode)])
-                                                : QStringLiteral("--");
+    const QString label =
+        mode >= 0 && mode < 4 ? ModeName(LanguageIndex(), mode) : QStringLiteral("--");
     m_modePane->setText(Tr("当前模式:%1", "Current Mode:%1").arg(label));
 
     IPage* page = m_view->CurrentPage();

@@ -5,6 +5,7 @@
 #include "shell/AppSettings.h"
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
+#include "shell/ModeCommands.h"
 #include "shell/Shell.h"
 
 #include <QAction>
@@ -37,11 +38,6 @@ constexpr std::array<const char*, 8> kPanelsZh = {"话筒音量", "效果总音�
                                                   "音乐音量", "音乐噪声门", "调用",     "保存"};
 constexpr std::array<const char*, 8> kPanelsEn = {
     "Mic  Vol", "Effect Vol", "Reverb Vol", "Echo Vol", "Music Vol", "Noisegate", "Load", "Save"};
-constexpr std::array<const char*, 4> kModesZh = {"M1（电视）", "M2（电影）", "M3（K歌）",
-                                                 "M4（音乐）"};
-constexpr std::array<const char*, 4> kModesEn = {"M1（TV）", "M2（Movie）", "M3（Karaoke）",
-                                                 "M4（Music）"};
-
 struct ButtonText {
     int id;
     const char* zh;
@@ -203,8 +199,7 @@ void CRibbon::BuildModeMenus() {
         menu->setObjectName(QStringLiteral("modeMenu%1").arg(ids[i]));
         for (int m = 0; m < 4; ++m) {
             const int id = (store ? cmd::kStoreFirst : cmd::kRecallFirst) + m;
-            QAction* action =
-                menu->addAction(QString::fromUtf8(english ? kModesEn[m] : kModesZh[m]));
+            QAction* action = menu->addAction(ModeName(english ? kEnglish : kChinese, m));
             action->setData(id);
             action->setCheckable(true);
             connect(action, &QAction::triggered, this, [this, id] { emit command(id); });

@@ -32,6 +32,10 @@ constexpr auto kStoreKeyPause = std::chrono::milliseconds(1500);
 
 constexpr std::array<const char*, 4> kLabelsZh = {"一", "二", "三", "四"};
 constexpr std::array<const char*, 4> kLabelsEn = {"1", "2", "3", "4"};
+constexpr std::array<const char*, 4> kModesZh = {"M1（电视）", "M2（电影）", "M3（K歌）",
+                                                 "M4（音乐）"};
+constexpr std::array<const char*, 4> kModesEn = {"M1（TV）", "M2（Movie）", "M3（Karaoke）",
+                                                 "M4（Music）"};
 
 int LimitMode(int m) {
     return std::clamp(m, 0, 3);
@@ -77,6 +81,11 @@ bool LoadAndSend(QWidget* parent, const QString& path) {
 }
 
 } // namespace
+
+QString ModeName(int language, int m) {
+    const auto i = static_cast<std::size_t>(LimitMode(m));
+    return TrFor(language, kModesZh[i], kModesEn[i]);
+}
 
 void RecallMode(int m) {
     g_nCurrentMode.store(LimitMode(m));

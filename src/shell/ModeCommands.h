@@ -7,6 +7,9 @@ class QWidget;
 /// The commands that move whole settings: the processor's four modes and mode files.
 namespace kv {
 
+/// The name of mode m (0..3) in a language: "M1（电视）" .. or "M1（TV）" ..
+QString ModeName(int language, int m);
+
 /// Current mode index = m (limited to 0..3); the processor switches to that mode.
 void RecallMode(int m);
 /// Clears the parameter-changed flag; current mode index = m; the processor stores its

@@ -71,6 +71,8 @@ private:
 class ShellFixture : public ::testing::Test {
 protected:
     void SetUp() override {
+        // A private, empty virtual bus: processors that other tests serve are not found.
+        qputenv("KV_HID_BUS", m_dir.filePath(QStringLiteral("bus")).toUtf8());
         auto boxes = std::make_unique<ScriptedBoxes>();
         auto chooser = std::make_unique<ScriptedChooser>();
         m_boxes = boxes.get();
