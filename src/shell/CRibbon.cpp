@@ -248,7 +248,6 @@ QWidget* CRibbon::BuildLevelPanel(Category& c, int category, const QuickLevelInf
     auto* panel = new QFrame(c.page);
     panel->setObjectName(QStringLiteral("ribbonPanel"));
     panel->setProperty(kPanelLevelProperty, static_cast<int>(info.level));
-    panel->setMinimumWidth(112);
     panel->setMaximumWidth(210);
     auto* column = new QVBoxLayout(panel);
     column->setContentsMargins(8, 7, 8, 4);

@@ -77,14 +77,6 @@ protected:
     void ClickButton(int id) { QTest::mouseClick(m_frame->Ribbon()->Button(id), Qt::LeftButton); }
 };
 
-/// Saves a picture of the main window when KV_SCREENSHOT_DIR names a folder.
-void SaveScreenshot(QWidget* window, const QString& name) {
-    const QString dir = qEnvironmentVariable("KV_SCREENSHOT_DIR");
-    if (!dir.isEmpty()) {
-        window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
-    }
-}
-
 TEST_F(MainWindowTest, OpensWithTitleSizeAndAllRibbonControlsVisibleInBothLanguages) {
     Start();
     EXPECT_EQ(m_frame->windowTitle(), QStringLiteral("Controller v2.0.9"));

@@ -66,6 +66,14 @@ private:
     }
 };
 
+/// Saves a picture of the main window when KV_SCREENSHOT_DIR names a folder.
+inline void SaveScreenshot(QWidget* window, const QString& name) {
+    const QString dir = qEnvironmentVariable("KV_SCREENSHOT_DIR");
+    if (!dir.isEmpty()) {
+        window->grab().save(dir + QLatin1Char('/') + name + QStringLiteral(".png"));
+    }
+}
+
 /// Starts the whole application (settings in a temporary INI file, its own instance key)
 /// with scripted message boxes and file dialogs.
 class ShellFixture : public ::testing::Test {

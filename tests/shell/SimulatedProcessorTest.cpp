@@ -69,6 +69,11 @@ TEST_F(SimulatedProcessorTest, ConnectsAtStartReadsTheProcessorAndPolls) {
     EXPECT_TRUE(m_frame->View()->StatusPollActive());
     Mark();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !SinceMark(14).empty(); }, 3000));
+    SaveScreenshot(m_frame, QStringLiteral("connected-zh"));
+    m_frame->OnCommand(cmd::kLanguage);
+    QTest::qWait(300);
+    EXPECT_EQ(m_frame->ConnectionPane()->text(), QStringLiteral("USB:Connected"));
+    SaveScreenshot(m_frame, QStringLiteral("connected-en"));
 }
 
 TEST_F(SimulatedProcessorTest, MicSliderIsCutToTheMaximumOfReport146WithItsNotice) {
