@@ -50,7 +50,7 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
         disconnect = m_options.disconnectAfter > 0 && m_commands == m_options.disconnectAfter;
     }
     if (m_options.latency.count() > 0) {
-        std::this_thread::sleep_for(m_options.latency);
+        std::this_thread::sleep_until(now + m_options.latency); // counted from the command
     }
     for (const Report& report : result.reports) {
         bool drop = false;
