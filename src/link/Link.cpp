@@ -49,6 +49,11 @@ struct LinkState {
     std::shared_ptr<LinkObjects> objects = std::make_shared<LinkObjects>();
     /// Serialises ConnectUsbDevice and CloseUsbDevice.
     std::mutex connectLock;
+    /// Held while a device notice is handed to the receiver and while the receiver is
+    /// replaced, so a receiver replaced (or a link closed) is not in a notice any more.
+    /// Recursive: a receiver may connect from inside its notice. Never taken after
+    /// connectLock.
+    std::recursive_mutex noticeLock;
     std::atomic<ILinkReceiver*> receiver{nullptr};
 };
 
@@ -73,6 +78,7 @@ std::shared_ptr<hid::HidDevice> DeviceOf(LinkObjects& o) {
 }
 
 void ForwardNotice(hid::HidNotice notice, const std::string& path) {
+    std::lock_guard lock(State().noticeLock);
     if (ILinkReceiver* receiver = State().receiver.load()) {
         receiver->OnDeviceChange(notice == hid::HidNotice::Arrival, path);
     }
@@ -259,11 +265,14 @@ bool OpenUsbDevice() {
 
 bool ConnectUsbDevice(ILinkReceiver* receiver) {
     LinkState& s = State();
+    if (g_bDeviceConnected.load() != 0) {
+        return false;
+    }
+    SetLinkReceiver(receiver);
     std::lock_guard connect(s.connectLock);
     if (g_bDeviceConnected.load() != 0) {
         return false;
     }
-    s.receiver.store(receiver);
     InitUsbObjects();
     if (!OpenUsbDevice()) {
         return false;
@@ -277,6 +286,9 @@ bool ConnectUsbDevice(ILinkReceiver* receiver) {
 
 void CloseUsbDevice() {
     LinkState& s = State();
+    {
+        std::lock_guard notices(s.noticeLock); // a notice in delivery ends first
+    }
     std::lock_guard connect(s.connectLock);
     if (g_bDeviceConnected.load() == 0) {
         return;
@@ -312,7 +324,9 @@ ILinkReceiver* LinkReceiver() {
 }
 
 void SetLinkReceiver(ILinkReceiver* receiver) {
-    State().receiver.store(receiver);
+    LinkState& s = State();
+    std::lock_guard lock(s.noticeLock);
+    s.receiver.store(receiver);
 }
 
 int WriteUsbData(const std::uint8_t* data, std::size_t n) {

@@ -28,7 +28,8 @@ inline constexpr int kMaxEnumeratedInterfaces = 32;
 /// Creates the link's events and lock afresh; called before every connection attempt.
 void InitUsbObjects();
 /// Starts the arrival and removal notices of every backend; they go to the receiver's
-/// OnDeviceChange. Shows "Can't register device notification: " when no backend can watch.
+/// OnDeviceChange, which should not block on another thread (post, do not wait). Shows
+/// "Can't register device notification: " when no backend can watch.
 bool RegisterUsbNotification();
 /// Stops the notices (used when the receiver goes away, and by tests).
 void UnregisterUsbNotification();
@@ -47,7 +48,9 @@ std::string OpenedDevicePath();
 /// The receiver recorded by the last ConnectUsbDevice or SetLinkReceiver (may be null).
 ILinkReceiver* LinkReceiver();
 /// Records the receiver without connecting (so notices reach it before a processor is
-/// found). It must stay valid until replaced.
+/// found). Returns once no notice is being handed to the previous one. A receiver must stay
+/// valid until it is replaced (SetLinkReceiver(nullptr) before destroying it), the link is
+/// closed and the notices are stopped (UnregisterUsbNotification).
 void SetLinkReceiver(ILinkReceiver* receiver);
 
 /// The ordinary writer: waits for the previous answer (2000 ms at most), then writes the
