@@ -76,14 +76,14 @@ std::vector<std::uint8_t> EncodeCoefficients(const ParamImage& image, int module
 
 int KnownValueCount(int module, int item) {
     if (const PlacedRecord* r = FindStoreRecord(module, item)) {
-        return r->spec.count;
+        return r->shape.count;
     }
     if (module >= kFirstOutputModule && module <= kLastOutputModule) {
         if (item >= 0 && item < kOutputBiquads) {
             return kBiquadValues;
         }
         const PlacedRecord* r = FindStoreRecord(kFirstOutputModule, item);
-        return r != nullptr ? r->spec.count : 0;
+        return r != nullptr ? r->shape.count : 0;
     }
     for (const BiquadRange& b : kBiquads) {
         if (module == b.module && item >= b.first && item <= b.last) {

@@ -21,9 +21,9 @@ int Key(int module, int item) {
 ParamSet::ParamSet() {
     // Every record carries its header even before a value is set.
     for (const PlacedRecord& r : StoreRecords()) {
-        m_store[r.offset] = r.spec.module;
-        m_store[r.offset + 1] = r.spec.item;
-        m_store[r.offset + 2] = r.spec.count;
+        m_store[r.offset] = r.shape.module;
+        m_store[r.offset + 1] = r.shape.item;
+        m_store[r.offset + 2] = r.shape.count;
     }
 }
 

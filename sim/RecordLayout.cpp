@@ -50,10 +50,10 @@ struct Layout {
 
 void Append(Layout& layout, std::size_t& offset, const Run& run, std::uint8_t module) {
     for (int item = run.first; item <= run.last; ++item) {
-        const RecordSpec spec{module, static_cast<std::uint8_t>(item), run.count};
+        const RecordShape shape{module, static_cast<std::uint8_t>(item), run.count};
         layout.index[module * 256 + item] = layout.records.size();
-        layout.records.push_back({spec, offset});
-        offset += spec.Size();
+        layout.records.push_back({shape, offset});
+        offset += shape.Size();
     }
 }
 

@@ -17,7 +17,7 @@ inline constexpr std::size_t kValueBytes = 4;
 using StoreBytes = std::array<std::uint8_t, kStoreSize>;
 
 /// One stored parameter record: module, item and the number of 4-byte values.
-struct RecordSpec {
+struct RecordShape {
     std::uint8_t module;
     std::uint8_t item;
     std::uint8_t count;
@@ -27,7 +27,7 @@ struct RecordSpec {
 
 /// A record at its offset in the store.
 struct PlacedRecord {
-    RecordSpec spec;
+    RecordShape shape;
     std::size_t offset;
 };
 

@@ -24,9 +24,9 @@ std::set<std::size_t> DecodedOffsets() {
 TEST(RecordLayout, RecordsLieEndToEndFromOffset1317ToTheStoresEnd) {
     std::size_t next = sim::kRecordsOffset;
     for (const PlacedRecord& r : sim::StoreRecords()) {
-        EXPECT_EQ(r.offset, next) << int(r.spec.module) << "/" << int(r.spec.item);
-        EXPECT_GE(r.spec.count, 1);
-        next = r.offset + r.spec.Size();
+        EXPECT_EQ(r.offset, next) << int(r.shape.module) << "/" << int(r.shape.item);
+        EXPECT_GE(r.shape.count, 1);
+        next = r.offset + r.shape.Size();
     }
     EXPECT_EQ(next, sim::kStoreSize);
 }
@@ -57,7 +57,7 @@ TEST(RecordLayout, EveryParameterTheDecoderReadsSitsAtADecodedOffset) {
         }
         ASSERT_NE(r, nullptr) << int(row.module) << "/" << int(row.item);
         EXPECT_TRUE(decoded.contains(r->offset)) << int(row.module) << "/" << int(row.item);
-        EXPECT_GE(r->spec.count, row.count) << "the record holds every value the decoder reads";
+        EXPECT_GE(r->shape.count, row.count) << "the record holds every value the decoder reads";
         ++placed;
     }
     EXPECT_EQ(placed, 195);
@@ -76,9 +76,9 @@ TEST(RecordLayout, AStoreBuiltFromAnImageReadsBackAsThatImage) {
 
     // Every record carries its own module, item and count.
     for (const PlacedRecord& r : sim::StoreRecords()) {
-        EXPECT_EQ(set.Store()[r.offset], r.spec.module);
-        EXPECT_EQ(set.Store()[r.offset + 1], r.spec.item);
-        EXPECT_EQ(set.Store()[r.offset + 2], r.spec.count);
+        EXPECT_EQ(set.Store()[r.offset], r.shape.module);
+        EXPECT_EQ(set.Store()[r.offset + 1], r.shape.item);
+        EXPECT_EQ(set.Store()[r.offset + 2], r.shape.count);
     }
 }
 
