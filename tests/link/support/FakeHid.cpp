@@ -6,7 +6,7 @@
 namespace kv::test {
 
 namespace {
-constexpr auto kWait = std::chrono::milliseconds(2000);
+constexpr auto kWait = std::chrono::milliseconds(5000);
 constexpr std::uint8_t kAnswerType = 49;
 } // namespace
 

@@ -10,7 +10,7 @@
 namespace kv::test {
 
 namespace {
-constexpr auto kWait = std::chrono::milliseconds(2000);
+constexpr auto kWait = std::chrono::milliseconds(5000);
 }
 
 void TestReceiver::PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {

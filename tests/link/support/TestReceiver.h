@@ -34,7 +34,7 @@ public:
     std::vector<Message> Messages() const;
     std::vector<std::string> ErrorBoxes() const;
     std::vector<Notice> Notices() const;
-    /// Waits until a notice of that kind for that path arrived (2 s at most).
+    /// Waits until a notice of that kind for that path arrived (5 s at most).
     bool WaitForNotice(bool arrived, const std::string& path);
 
 private:
@@ -78,8 +78,8 @@ private:
     std::string m_path;
 };
 
-/// Polls a condition that has nothing to wait on (2 s at most).
+/// Polls a condition that has nothing to wait on (5 s at most).
 bool Eventually(const std::function<bool()>& ready,
-                std::chrono::milliseconds timeout = std::chrono::milliseconds(2000));
+                std::chrono::milliseconds timeout = std::chrono::milliseconds(5000));
 
 } // namespace kv::test
