@@ -83,6 +83,9 @@ LiveSession::LiveSession(const LiveOptions& options, Io& io)
 
 LiveSession::~LiveSession() {
     Close();
+    // No notice may reach the receiver once it is gone.
+    UnregisterUsbNotification();
+    SetLinkReceiver(nullptr);
     if (m_bus) {
         m_bus->Detach(m_simPath);
     }

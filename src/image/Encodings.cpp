@@ -147,7 +147,9 @@ double CodeToGain(std::uint16_t code) {
 }
 
 std::uint16_t QToCode(double q) {
-    return TruncToUInt16(q * 1000.0);
+    // A Q read from a record (code / 1000) must give back its code; without the tiny
+    // allowance 741 of the codes lose one unit (1.001 x 1000 = 1000.9999999999999).
+    return TruncToUInt16(q * 1000.0 + 1e-7);
 }
 
 double CodeToQ(std::uint16_t code) {

@@ -199,3 +199,20 @@ TEST(DisplayFormat, Texts) {
 
 } // namespace
 } // namespace kv
+
+namespace kv {
+namespace {
+
+// Every record code survives being read as a value and written back.
+TEST(Encodings, BandCodesRoundTrip) {
+    for (int code = 0; code <= 65535; ++code) {
+        const auto c = static_cast<std::uint16_t>(code);
+        ASSERT_EQ(QToCode(CodeToQ(c)), c) << code;
+        if (code <= 300) {
+            ASSERT_EQ(GainToCode(CodeToGain(c)), c) << code;
+        }
+    }
+}
+
+} // namespace
+} // namespace kv

@@ -29,21 +29,21 @@ void WriteFile(const fs::path& path, const Bytes& bytes) {
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
 }
 
-Bytes Pattern(std::size_t n, std::uint8_t seed) {
+Bytes Pattern(std::size_t n, std::uint8_t first) {
     Bytes b(n);
     for (std::size_t i = 0; i < n; ++i) {
-        b[i] = static_cast<std::uint8_t>(seed + i * 13);
+        b[i] = static_cast<std::uint8_t>(first + i * 13);
     }
     return b;
 }
 
-/// Fills every block a mode file holds with bytes derived from the seed.
-void FillImage(ParamImage& image, std::uint8_t seed) {
-    image.SetMainBlock(Pattern(kMainBlockSize, seed));
-    image.WriteBlock(Block::System, 0, Pattern(kSystemBlockSize, seed + 1));
-    image.WriteBlock(Block::Extension, 0, Pattern(kExtensionBlockSize, seed + 2));
-    image.WriteBlock(Block::Routing, 0, Pattern(kRoutingBlockSize, seed + 3));
-    image.WriteBlock(Block::Tail, 0, Pattern(kTailBlockSize, seed + 4));
+/// Fills every block a mode file holds with bytes derived from the first.
+void FillImage(ParamImage& image, std::uint8_t first) {
+    image.SetMainBlock(Pattern(kMainBlockSize, first));
+    image.WriteBlock(Block::System, 0, Pattern(kSystemBlockSize, first + 1));
+    image.WriteBlock(Block::Extension, 0, Pattern(kExtensionBlockSize, first + 2));
+    image.WriteBlock(Block::Routing, 0, Pattern(kRoutingBlockSize, first + 3));
+    image.WriteBlock(Block::Tail, 0, Pattern(kTailBlockSize, first + 4));
 }
 
 struct Snapshot {
