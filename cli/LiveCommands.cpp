@@ -2,6 +2,7 @@
 
 #include "ImageJson.h"
 #include "LiveSession.h"
+#include "image/FieldLimits.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
 #include "image/Text.h"
@@ -269,37 +270,31 @@ bool IsSent(const FieldRef& ref) {
     return false;
 }
 
-/// The slot value for a value in the unit the pages show: the number itself for integer
-/// fields (percent, switch, Hz, ms), the single for float fields.
-std::optional<std::int32_t> SlotValue(const MainField& field, const std::string& text) {
-    if (field.IsFloat()) {
-        const auto v = ParseNumber(text);
-        if (!v || std::fabs(*v) > std::numeric_limits<float>::max()) {
-            return std::nullopt;
-        }
-        return std::bit_cast<std::int32_t>(static_cast<float>(*v));
-    }
-    const auto v = ParseInt(text);
+/// The slot value for a value in the unit the pages show (the field's range table): the
+/// number itself for integer fields, the single for float fields, 0/1 as 0/100 for x100 flags.
+/// Refuses text that is not a number and values outside the field's range or off its step.
+std::optional<std::int32_t> SlotValue(const FieldRef& ref, const std::string& text, Io& io) {
+    const std::string name(ref.field->name);
+    const auto v = ParseNumber(text);
     if (!v) {
+        BadInput(io, "'" + text + "' is not a number (" + name + ")");
         return std::nullopt;
     }
-    const auto in = [&](long lo, long hi) { return *v >= lo && *v <= hi; };
-    switch (field.encoding) {
-    case SlotEncoding::X100Flag:
-        return in(0, 1) ? std::optional(static_cast<std::int32_t>(*v * 100)) : std::nullopt;
-    case SlotEncoding::InvFlag:
-    case SlotEncoding::Flag:
-        return in(0, 1) ? std::optional(static_cast<std::int32_t>(*v)) : std::nullopt;
-    case SlotEncoding::Byte:
-        return in(0, 255) ? std::optional(static_cast<std::int32_t>(*v)) : std::nullopt;
-    case SlotEncoding::ByteMinus5:
-        return in(-5, 250) ? std::optional(static_cast<std::int32_t>(*v)) : std::nullopt;
-    default:
-        return in(std::numeric_limits<std::int32_t>::min(),
-                  std::numeric_limits<std::int32_t>::max())
-                   ? std::optional(static_cast<std::int32_t>(*v))
-                   : std::nullopt;
+    const FieldLimits* limits = FindFieldLimits(*ref.field);
+    if (limits == nullptr) {
+        BadInput(io, name + " has no value range");
+        return std::nullopt;
     }
+    const FieldRange& range = limits->Range(ref.entry);
+    if (!range.Contains(*v)) {
+        BadInput(io, text + " is out of range for " + name + ": " + range.Describe());
+        return std::nullopt;
+    }
+    if (ref.field->IsFloat()) {
+        return std::bit_cast<std::int32_t>(static_cast<float>(*v));
+    }
+    const auto whole = static_cast<std::int32_t>(std::lround(*v));
+    return ref.field->encoding == SlotEncoding::X100Flag ? whole * 100 : whole;
 }
 
 int Set(Args args, Io& io) {
@@ -313,10 +308,9 @@ int Set(Args args, Io& io) {
     if (!IsSent(*ref)) {
         return BadInput(io, std::string(ref->field->name) + " is not sent to the processor");
     }
-    const auto value = SlotValue(*ref->field, args[1]);
+    const auto value = SlotValue(*ref, args[1], io);
     if (!value) {
-        return BadInput(io,
-                        "'" + args[1] + "' is not a value for " + std::string(ref->field->name));
+        return kExitBadInput;
     }
     return RunLive(io, [&](LiveSession&) -> int {
         SetParam(*ref->field, ref->entry, *value);

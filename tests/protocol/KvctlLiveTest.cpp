@@ -170,7 +170,7 @@ TEST(KvctlLiveTest, SetEqAndModeChangeTheProcessor) {
     Kvsim sim(dir, {});
     ASSERT_TRUE(sim.Ready());
     for (const char* args :
-         {"set outGain[2] -350", "set echoTime[1] 1.0", "set micToChannelA[0] 0",
+         {"set outGain[5] 450", "set echoTime[1] 130", "set micToChannelA[0] 0",
           "set exciterLowFreq 120", "eq 4 0 2.96 1000 1.414 1", "mode store 2", "mode recall 3"}) {
         const Result r = Kvctl(dir, args);
         EXPECT_EQ(r.code, 0) << args << ": " << r.err;
@@ -183,8 +183,8 @@ TEST(KvctlLiveTest, SetEqAndModeChangeTheProcessor) {
     ASSERT_EQ(recall.code, 0) << recall.err;
     const auto m2 = Dump(dir);
     EXPECT_EQ(m2["currentMode"], 2);
-    EXPECT_EQ(m2["main"]["outGain"][2], -350);
-    EXPECT_EQ(m2["main"]["echoTime"][1], 2.0);
+    EXPECT_EQ(m2["main"]["outGain"][5], 450);
+    EXPECT_EQ(m2["main"]["echoTime"][1], 130.0);
     EXPECT_EQ(m2["main"]["micToChannelA"][0], 0);
     EXPECT_EQ(m2["main"]["micToChannelB"][0], 100);
     EXPECT_NEAR(m2["main"]["exciterLowFreq"].get<double>(), 120.005, 1e-4);
@@ -206,6 +206,12 @@ TEST(KvctlLiveTest, ExitCodes) {
         {"set outGain 1", 2}, // needs an index
         {"set outGain[8] 1", 2},
         {"set autoSubOn 256", 2},
+        {"set micVolume 999", 2}, // out of range: refused before connecting
+        {"set micVolume -5", 2},
+        {"set micVolume 100000", 2},
+        {"set micVolume 50.5", 2},
+        {"set outDelay[0] 9999", 2},
+        {"set outGain[4] 450", 2},       // only CH6 goes to 500 %
         {"set micBassBoostOnCopy 1", 2}, // not sent to the processor
         {"load missing.amod", 2},
         {"load", 2},
