@@ -312,7 +312,7 @@ int ParamImage::BandRecordIndex(int group, int band) {
     return (band < 0 || index < 0 || index >= kBandRecords) ? -1 : index;
 }
 
-EqBand ParamImage::ReadBand(int group, int band) const {
+BandRecord ParamImage::ReadBand(int group, int band) const {
     return ReadRecord(BandRecordIndex(group, band));
 }
 
@@ -325,8 +325,8 @@ int ParamImage::WriteBand(int group, int band, double gainDb, double freqHz, dou
     return static_cast<int>(kBandRecordSize) * record;
 }
 
-EqBand ParamImage::ReadRecord(int record) const {
-    EqBand band;
+BandRecord ParamImage::ReadRecord(int record) const {
+    BandRecord band;
     if (record < 0 || record >= kBandRecords) {
         return band;
     }

@@ -68,7 +68,7 @@ enum class Block : std::uint8_t {
 std::size_t BlockSize(Block block);
 
 /// One equaliser band as read from its 7-byte record.
-struct EqBand {
+struct BandRecord {
     double gainDb = 0;
     double freqHz = 0;
     double q = 0;
@@ -166,11 +166,11 @@ public:
     /// Record index of band b of equaliser group g (groups 0, 13 and above 14 address the
     /// records of group 1). Returns -1 when the pair addresses no record.
     static int BandRecordIndex(int group, int band);
-    EqBand ReadBand(int group, int band) const;
+    BandRecord ReadBand(int group, int band) const;
     /// Stores the band record and returns its byte offset in the system block, or -1 when
     /// the pair addresses no record.
     int WriteBand(int group, int band, double gainDb, double freqHz, double q, int type);
-    EqBand ReadRecord(int record) const;
+    BandRecord ReadRecord(int record) const;
     void WriteRecord(int record, double gainDb, double freqHz, double q, int type);
     /// The raw 7 bytes of a record.
     std::array<std::uint8_t, kBandRecordSize> RecordBytes(int record) const;

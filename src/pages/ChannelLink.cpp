@@ -150,7 +150,7 @@ void SyncChannels(int from, int to) {
     }
     for (int band = 0; band < kChannelBands; ++band) {
         if (!SameBand(image, from, to, band)) {
-            const EqBand b = image.ReadBand(from + kFirstOutputModule, band);
+            const BandRecord b = image.ReadBand(from + kFirstOutputModule, band);
             WriteEqBand(to + kFirstOutputModule, band, b.gainDb, b.freqHz, b.q, b.type);
         }
     }

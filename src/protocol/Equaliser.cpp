@@ -133,7 +133,7 @@ bool SendEqBand(int group, int band) {
     if (!command) {
         return false;
     }
-    const EqBand b = GetParamImage().ReadBand(group, band);
+    const BandRecord b = GetParamImage().ReadBand(group, band);
     SendParamValues(command->module, command->item, BiquadValues(b.type, b.gainDb, b.freqHz, b.q));
     return true;
 }

@@ -59,7 +59,7 @@ TEST_F(ParamImageTest, BandDefaults) {
         {178, 0, 0, 0, -15},
     };
     for (const auto& c : cases) {
-        const EqBand b = image.ReadRecord(c.record);
+        const BandRecord b = image.ReadRecord(c.record);
         EXPECT_EQ(b.type, c.type) << "record " << c.record;
         EXPECT_EQ(b.freqHz, c.freq) << "record " << c.record;
         EXPECT_DOUBLE_EQ(b.q, c.q) << "record " << c.record;
@@ -124,7 +124,7 @@ TEST_F(ParamImageTest, WriteBandStoresCodesAndReturnsItsOffset) {
     EXPECT_EQ(image.WriteBand(6, 2, 2.96, 1234.7, 0.7071, kEqLowShelf), 7 * 75);
     const auto r = image.RecordBytes(75);
     EXPECT_EQ(r, (std::array<std::uint8_t, 7>{0x00, 180, 0x04, 0xD2, 0x02, 0xC3, kEqLowShelf}));
-    const EqBand b = image.ReadBand(6, 2);
+    const BandRecord b = image.ReadBand(6, 2);
     EXPECT_DOUBLE_EQ(b.gainDb, 3.0);
     EXPECT_EQ(b.freqHz, 1234);
     EXPECT_DOUBLE_EQ(b.q, 0.707);

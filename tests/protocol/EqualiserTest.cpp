@@ -130,7 +130,7 @@ TEST_F(EqualiserTest, ResetUsesTheKindsFrequencies) {
         const auto sent = sink.Commands();
         ASSERT_EQ(sent.size(), 2 * c.freqs.size());
         for (std::size_t b = 0; b < c.freqs.size(); ++b) {
-            const EqBand band = image.ReadBand(c.group, c.firstBand + static_cast<int>(b));
+            const BandRecord band = image.ReadBand(c.group, c.firstBand + static_cast<int>(b));
             EXPECT_EQ(band.freqHz, c.freqs[b]);
             EXPECT_EQ(band.gainDb, 0.0);
             EXPECT_EQ(band.type, kEqPeq);
