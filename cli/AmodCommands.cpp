@@ -6,6 +6,7 @@
 
 #include <array>
 #include <cstring>
+#include <filesystem>
 #include <ostream>
 
 namespace kv::cli {
@@ -57,15 +58,21 @@ int Show(Args args, Io& io) {
 }
 
 int New(Args args, Io& io) {
-    if (args.size() != 1) {
-        return BadInput(io, "usage: kvctl amod new FILE");
+    const auto files = Positional(args);
+    if (files.size() != 1) {
+        return BadInput(io, "usage: kvctl amod new FILE [--force]");
+    }
+    std::error_code ec;
+    if (!HasOption("--force") && std::filesystem::symlink_status(files[0], ec).type() !=
+                                     std::filesystem::file_type::not_found) {
+        return BadInput(io, files[0] + " exists (--force overwrites it)");
     }
     ParamImage image;
     image.InitDefaults();
-    if (!Save(args[0], image, io)) {
+    if (!Save(files[0], image, io)) {
         return kExitBadInput;
     }
-    io.out << "wrote " << args[0] << " (version " << kModeFileVersion << ", " << kModeFileSize
+    io.out << "wrote " << files[0] << " (version " << kModeFileVersion << ", " << kModeFileSize
            << " bytes)\n";
     return kExitOk;
 }
@@ -85,10 +92,18 @@ int Convert(Args args, Io& io) {
 }
 
 constexpr std::array kCommands = {
-    Command{"amod", "show", "amod show FILE            print a mode file's image as JSON", Show},
-    Command{"amod", "new", "amod new FILE             write the default image as a mode file", New},
+    Command{"amod", "show", "amod show FILE            print a mode file's image as JSON", Show,
+            "Reads FILE (mode file versions 1..8 and 29) without touching a processor and prints\n"
+            "its version and every field, band record, trim and the room geometry as JSON.\n"},
+    Command{"amod", "new", "amod new FILE [--force]   write the default image as a mode file", New,
+            "Writes the image the application starts with as a version 29 mode file.\n"
+            "options:\n"
+            "  --force                   overwrite FILE when it exists\n",
+            "--force"},
     Command{"amod", "convert",
-            "amod convert IN OUT       rewrite any accepted version as version 29", Convert},
+            "amod convert IN OUT       rewrite any accepted version as version 29", Convert,
+            "Reads IN (versions 1..8 and 29) and writes OUT as version 29; the parts an old\n"
+            "version does not hold keep the defaults.\n"},
 };
 
 } // namespace

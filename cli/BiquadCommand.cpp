@@ -36,7 +36,11 @@ int Biquad(Args args, Io& io) {
 
 constexpr std::array kCommands = {
     Command{"", "biquad",
-            "biquad TYPE GAIN_DB FREQ_HZ Q [LEVEL_DB]  print a1 a2 b0 b1 b2 at 48000 Hz", Biquad},
+            "biquad TYPE GAIN_DB FREQ_HZ Q [LEVEL_DB]  print a1 a2 b0 b1 b2 at 48000 Hz", Biquad,
+            "Designs one filter section as the equaliser sends it, without a processor.\n"
+            "TYPE: 1 peaking (PEQ), 2 low-pass (LP), 3 high-pass (HP), 4 low shelf (LS),\n"
+            "5 high shelf (HS), 6..21 crossover sections; LEVEL_DB scales the section.\n"
+            "Prints one coefficient per line.\n"},
 };
 
 } // namespace

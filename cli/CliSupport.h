@@ -5,6 +5,7 @@
 #include <span>
 #include <string>
 #include <string_view>
+#include <vector>
 
 namespace kv::cli {
 
@@ -26,12 +27,24 @@ struct Io {
 using Args = std::span<const std::string>;
 
 /// One subcommand: `kvctl <group> <name> ...` or `kvctl <name> ...` when group is empty.
+/// The dispatcher answers -h/--help from usage and help, refuses options the command does
+/// not list, and passes the command its own options followed by its other arguments.
 struct Command {
     std::string_view group;
     std::string_view name;
-    std::string_view usage;
+    std::string_view usage; ///< "SYNOPSIS   one-line summary" (two or more spaces between)
     int (*run)(Args args, Io& io);
+    std::string_view help = {}; ///< further lines for --help (arguments, options, examples)
+    std::string_view options =
+        {}; ///< the options it takes, e.g. "--json --file=" (= takes a value)
 };
+
+/// The command-specific options of the current command line ("--json", "--file" ...).
+bool HasOption(std::string_view name);
+/// The value given to an option that takes one, or nullopt when it was not given.
+std::optional<std::string> OptionValue(std::string_view name);
+/// The arguments of a command without its options (and their values).
+std::vector<std::string> Positional(Args args);
 
 /// Parses a whole decimal number; nullopt when the text is not one.
 std::optional<long> ParseInt(const std::string& text);

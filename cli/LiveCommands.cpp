@@ -1,7 +1,7 @@
 #include "LiveCommands.h"
 
-#include "ImageJson.h"
 #include "LiveSession.h"
+#include "LiveSupport.h"
 #include "image/FieldLimits.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
@@ -9,6 +9,7 @@
 #include "link/ConnectionState.h"
 #include "link/platform/HidBackend.h"
 #include "link/platform/UsbId.h"
+#include "protocol/BiquadDesigner.h"
 #include "protocol/CommandSink.h"
 #include "protocol/Commands.h"
 #include "protocol/Equaliser.h"
@@ -34,34 +35,6 @@ using namespace std::chrono_literals;
 /// application's synchronisation dialog allows.
 constexpr auto kSyncTimeout = 30000ms;
 constexpr auto kSelectStorePause = 20ms;
-constexpr std::size_t kMachineSettingsOffset = 536;
-
-/// Connects (with the read-all and the identity check), runs body, checks that the
-/// processor is still there and says goodbye.
-int RunLive(Io& io, const std::function<int(LiveSession&)>& body) {
-    LiveSession session(CurrentLiveOptions(), io);
-    if (const int code = session.Prepare(); code != kExitOk) {
-        return code;
-    }
-    if (const int code = session.Open(); code != kExitOk) {
-        return code;
-    }
-    const int code = body(session);
-    if (const int lost = session.CheckLink(); lost != kExitOk) {
-        return lost;
-    }
-    session.Close();
-    return code;
-}
-
-/// "1".."4" to the mode index 0..3.
-std::optional<int> ParseMode(const std::string& text) {
-    const auto n = ParseInt(text);
-    if (!n || *n < 1 || *n > kModes) {
-        return std::nullopt;
-    }
-    return static_cast<int>(*n - 1);
-}
 
 int SendModeCommand(int code, int mode) {
     return CommandSink().Write(BuildCommand({code, mode}));
@@ -80,102 +53,18 @@ bool CheckModeFile(const std::string& path, Io& io) {
     return true;
 }
 
-int List(Args args, Io& io) {
-    if (!args.empty()) {
-        return BadInput(io, "usage: kvctl list");
-    }
-    LiveSession session(CurrentLiveOptions(), io);
-    if (const int code = session.Prepare(); code != kExitOk) {
-        return code;
-    }
-    const UsbId id = ProcessorUsbId();
-    int found = 0;
-    for (const auto& backend : hid::HidBackends()) {
-        std::vector<hid::HidInterface> interfaces;
-        backend->Enumerate(interfaces);
-        for (const auto& i : interfaces) {
-            if (i.vendorId == id.vendorId && i.productId == id.productId) {
-                io.out << i.path << "  (" << backend->Name() << ", "
-                       << FormatUsbId({i.vendorId, i.productId}) << ")\n";
-                ++found;
-            }
-        }
-    }
-    if (found == 0) {
-        io.err << "kvctl: no processor found\n";
-        return kExitNoProcessor;
-    }
-    return kExitOk;
-}
-
-std::string ModeLabel(int mode) {
-    return "M" + std::to_string(mode + 1);
-}
-
-int Info(Args args, Io& io) {
-    if (!args.empty()) {
-        return BadInput(io, "usage: kvctl info");
-    }
-    return RunLive(io, [&io](LiveSession&) -> int {
-        const ParamImage& image = GetParamImage();
-        char version[8];
-        std::snprintf(version, sizeof version, "%02d", image.CommVersion());
-        io.out << "Module:" << ToUtf8(image.Model()) << "\n"
-               << "MCU Ver:" << ToUtf8(image.McuVersion()) << " CMD Ver:" << version << "\n"
-               << "DSP Ver:" << ToUtf8(image.DspVersion()) << "\n"
-               << "Current mode: " << ModeLabel(g_nCurrentMode.load()) << "\n";
-        for (int m = 0; m < kModes; ++m) {
-            io.out << "Mode " << ModeLabel(m) << ": " << ToUtf8(image.ModeName(m)) << "\n";
-        }
-        return kExitOk;
-    });
-}
-
-int Dump(Args args, Io& io) {
-    if (!args.empty()) {
-        return BadInput(io, "usage: kvctl dump");
-    }
-    return RunLive(io, [&io](LiveSession&) -> int {
-        const ParamImage& image = GetParamImage();
-        nlohmann::ordered_json json;
-        json["identity"] = {{"model", ToUtf8(image.Model())},
-                            {"commVersion", image.CommVersion()},
-                            {"mcuVersion", ToUtf8(image.McuVersion())},
-                            {"dspVersion", ToUtf8(image.DspVersion())}};
-        json["currentMode"] = g_nCurrentMode.load() + 1;
-        auto names = nlohmann::ordered_json::array();
-        for (int m = 0; m < kModes; ++m) {
-            names.push_back(ToUtf8(image.ModeName(m)));
-        }
-        json["modeNames"] = names;
-        auto settings = nlohmann::ordered_json::array();
-        for (std::size_t i = 0; i < kMachineSettingsSize; ++i) {
-            settings.push_back(image.HubByte(kMachineSettingsOffset + i));
-        }
-        json["machineSettings"] = settings;
-        json.update(ImageToJson(image));
-        io.out << json.dump(2) << "\n";
-        return kExitOk;
-    });
-}
-
 int Load(Args args, Io& io) {
-    std::string path;
-    std::optional<int> storeMode;
-    for (std::size_t i = 0; i < args.size(); ++i) {
-        if (args[i] == "--store-mode" && i + 1 < args.size()) {
-            storeMode = ParseMode(args[++i]);
-            if (!storeMode) {
-                return BadInput(io, "--store-mode needs a mode 1..4");
-            }
-        } else if (path.empty() && !args[i].starts_with("--")) {
-            path = args[i];
-        } else {
-            return BadInput(io, "usage: kvctl load FILE.amod [--store-mode N]");
-        }
-    }
-    if (path.empty()) {
+    const auto files = Positional(args);
+    if (files.size() != 1) {
         return BadInput(io, "usage: kvctl load FILE.amod [--store-mode N]");
+    }
+    const std::string& path = files[0];
+    std::optional<int> storeMode;
+    if (const auto n = OptionValue("--store-mode")) {
+        storeMode = ParseMode(*n);
+        if (!storeMode) {
+            return BadInput(io, "--store-mode needs a mode 1..4");
+        }
     }
     if (!CheckModeFile(path, io)) {
         return kExitBadInput;
@@ -216,87 +105,6 @@ int Save(Args args, Io& io) {
     });
 }
 
-/// "name" or "name[index]" of a main-block field.
-struct FieldRef {
-    const MainField* field = nullptr;
-    int entry = 0;
-};
-
-std::optional<FieldRef> ParseFieldRef(const std::string& text, Io& io) {
-    std::string name = text;
-    std::optional<long> index;
-    if (const auto open = text.find('['); open != std::string::npos) {
-        if (text.back() != ']') {
-            BadInput(io, "field index must be written FIELD[INDEX]");
-            return std::nullopt;
-        }
-        name = text.substr(0, open);
-        index = ParseInt(text.substr(open + 1, text.size() - open - 2));
-        if (!index) {
-            BadInput(io, "field index must be a whole number");
-            return std::nullopt;
-        }
-    }
-    const MainField* field = FindMainField(name);
-    if (field == nullptr) {
-        BadInput(io, "unknown field '" + name + "'");
-        return std::nullopt;
-    }
-    if (!index && field->count > 1) {
-        BadInput(io, name + " has " + std::to_string(field->count) + " entries: use " + name +
-                         "[0.." + std::to_string(field->count - 1) + "]");
-        return std::nullopt;
-    }
-    const long entry = index.value_or(0);
-    if (entry < 0 || entry >= field->count) {
-        BadInput(io, name + " has no entry " + std::to_string(entry));
-        return std::nullopt;
-    }
-    return FieldRef{field, static_cast<int>(entry)};
-}
-
-bool IsSent(const FieldRef& ref) {
-    const int slot = ref.field->SlotOf(ref.entry);
-    for (const ParamRow& row : ParamRows()) {
-        if (row.wire == Wire::Dynamics) {
-            const DynamicsSlots s = DynamicsSlotsOf(row);
-            if (slot == s.threshold || slot == s.ratio || slot == s.attack || slot == s.release) {
-                return true;
-            }
-        } else if (row.field->SlotOf(row.entry) == slot) {
-            return true;
-        }
-    }
-    return false;
-}
-
-/// The slot value for a value in the unit the pages show (the field's range table): the
-/// number itself for integer fields, the single for float fields, 0/1 as 0/100 for x100 flags.
-/// Refuses text that is not a number and values outside the field's range or off its step.
-std::optional<std::int32_t> SlotValue(const FieldRef& ref, const std::string& text, Io& io) {
-    const std::string name(ref.field->name);
-    const auto v = ParseNumber(text);
-    if (!v) {
-        BadInput(io, "'" + text + "' is not a number (" + name + ")");
-        return std::nullopt;
-    }
-    const FieldLimits* limits = FindFieldLimits(*ref.field);
-    if (limits == nullptr) {
-        BadInput(io, name + " has no value range");
-        return std::nullopt;
-    }
-    const FieldRange& range = limits->Range(ref.entry);
-    if (!range.Contains(*v)) {
-        BadInput(io, text + " is out of range for " + name + ": " + range.Describe());
-        return std::nullopt;
-    }
-    if (ref.field->IsFloat()) {
-        return std::bit_cast<std::int32_t>(static_cast<float>(*v));
-    }
-    const auto whole = static_cast<std::int32_t>(std::lround(*v));
-    return ref.field->encoding == SlotEncoding::X100Flag ? whole * 100 : whole;
-}
-
 int Set(Args args, Io& io) {
     if (args.size() != 2) {
         return BadInput(io, "usage: kvctl set FIELD[INDEX] VALUE");
@@ -305,7 +113,7 @@ int Set(Args args, Io& io) {
     if (!ref) {
         return kExitBadInput;
     }
-    if (!IsSent(*ref)) {
+    if (!IsSent(*ref->field, ref->entry)) {
         return BadInput(io, std::string(ref->field->name) + " is not sent to the processor");
     }
     const auto value = SlotValue(*ref, args[1], io);
@@ -319,6 +127,19 @@ int Set(Args args, Io& io) {
     });
 }
 
+constexpr const char* kFilterTypes =
+    "types: 0 off, 1 PEQ (peaking), 2 LP (low-pass), 3 HP (high-pass), 4 LS (low shelf), "
+    "5 HS (high shelf), 6..21 crossover sections";
+
+/// The number of bands of an equaliser group (0 when it has none).
+int BandsOfGroup(int group) {
+    int bands = 0;
+    while (EqBandCommand(group, bands)) {
+        ++bands;
+    }
+    return bands;
+}
+
 int Eq(Args args, Io& io) {
     constexpr const char* kUsage = "usage: kvctl eq GROUP BAND GAIN_DB FREQ_HZ Q TYPE";
     if (args.size() != 6) {
@@ -326,25 +147,43 @@ int Eq(Args args, Io& io) {
     }
     const auto group = ParseInt(args[0]);
     const auto band = ParseInt(args[1]);
-    const auto gain = ParseNumber(args[2]);
-    const auto freq = ParseNumber(args[3]);
-    const auto q = ParseNumber(args[4]);
+    if (!group || *group < 1 || *group > 14 || BandsOfGroup(static_cast<int>(*group)) == 0) {
+        return BadInput(io, "GROUP '" + args[0] + "' is not an equaliser group: 1..12 or 14 " +
+                                "(kvctl eq --help lists them)");
+    }
+    const int bands = BandsOfGroup(static_cast<int>(*group));
+    if (!band || *band < 0 || *band >= bands) {
+        return BadInput(io, "BAND '" + args[1] + "' is out of range: group " + args[0] +
+                                " has bands 0.." + std::to_string(bands - 1));
+    }
+    struct Number {
+        const char* name;
+        const std::string& text;
+        double min, max;
+        const char* unit;
+    };
+    const Number numbers[] = {
+        {"GAIN_DB", args[2], -15, 15, " dB"},
+        {"FREQ_HZ", args[3], 20, 20000, " Hz"},
+        {"Q", args[4], 0.1, 30, ""},
+    };
+    double values[3] = {};
+    for (std::size_t i = 0; i < std::size(numbers); ++i) {
+        const Number& n = numbers[i];
+        const auto v = ParseNumber(n.text);
+        if (!v || *v < n.min || *v > n.max) {
+            return BadInput(io, std::string(n.name) + " '" + n.text + "' is out of range: " +
+                                    NumberText(n.min) + ".." + NumberText(n.max) + n.unit);
+        }
+        values[i] = *v;
+    }
     const auto type = ParseInt(args[5]);
-    if (!group || !band || !gain || !freq || !q || !type) {
-        return BadInput(io, kUsage);
-    }
-    if (*group < 0 || *group > 14 || *band < 0 || *band > 19 ||
-        !EqBandCommand(static_cast<int>(*group), static_cast<int>(*band))) {
-        return BadInput(io, "group " + args[0] + " has no band " + args[1]);
-    }
-    if (*gain < -15.0 || *gain > 15.0 || *freq < 0.0 || *freq > 65535.0 || *q <= 0.0 ||
-        *q > 65.535 || *type < 0 || *type > 21) {
-        return BadInput(io, "gain -15..15 dB, frequency 0..65535 Hz, Q above 0 up to 65.535, "
-                            "type 0..21");
+    if (!type || *type < 0 || *type > kFilterLastType) {
+        return BadInput(io, "TYPE '" + args[5] + "' is not a filter type; " + kFilterTypes);
     }
     return RunLive(io, [&](LiveSession&) -> int {
-        WriteEqBand(static_cast<int>(*group), static_cast<int>(*band), *gain, *freq, *q,
-                    static_cast<int>(*type));
+        WriteEqBand(static_cast<int>(*group), static_cast<int>(*band), values[0], values[1],
+                    values[2], static_cast<int>(*type));
         io.out << "band " << *band << " of group " << *group << " written\n";
         return kExitOk;
     });
@@ -383,17 +222,42 @@ int Mode(Args args, Io& io) {
 }
 
 constexpr std::array kCommands = {
-    Command{"", "list", "list                      the processors found, with their paths", List},
-    Command{"", "info", "info                      model, versions, current mode, mode names",
-            Info},
-    Command{"", "dump", "dump                      the processor's image as JSON", Dump},
     Command{"", "load",
-            "load FILE [--store-mode N] send a mode file to the processor (and store it)", Load},
+            "load FILE [--store-mode N] send a mode file to the processor (and store it)", Load,
+            "Sends every parameter of FILE.amod to the processor (the same write-all the\n"
+            "application runs). The processor keeps its own microphone and music volumes\n"
+            "unless its machine settings keep volumes with each mode.\n"
+            "options:\n"
+            "  --store-mode N            then store the parameters into mode N (1..4),\n"
+            "                            overwriting what that mode held\n",
+            "--store-mode="},
     Command{"", "save", "save FILE                 store the current mode and write it to FILE",
-            Save},
-    Command{"", "set", "set FIELD[INDEX] VALUE    set one main-block field", Set},
-    Command{"", "eq", "eq GROUP BAND GAIN FREQ Q TYPE  write one equaliser band", Eq},
-    Command{"", "mode", "mode recall|store|factory N  processor mode N (1..4)", Mode},
+            Save,
+            "Reads every parameter from the processor, stores them into the processor's\n"
+            "current mode (overwriting what that mode held, as the application's save does)\n"
+            "and writes them to FILE.amod.\n"},
+    Command{"", "set", "set FIELD[INDEX] VALUE    set one main-block field", Set,
+            "Sets one field on the processor. FIELD and its VALUE range come from\n"
+            "`kvctl fields`; per-channel fields take an INDEX (outDelay[0] is CH1).\n"
+            "VALUE is in the unit the application shows: percent, Hz, ms, dB, 0/1 for\n"
+            "switches (mutes: 1 = muted). A value out of range exits with 2, nothing sent.\n"
+            "example: kvctl set 'outDelay[0]' 12.5\n"},
+    Command{"", "eq", "eq GROUP BAND GAIN FREQ Q TYPE  write one equaliser band", Eq,
+            "Writes one band record and sends its filter.\n"
+            "GROUP and its BANDs:\n"
+            "  1      microphone channel A (bands 0..9) and B (bands 10..19)\n"
+            "  2      echo, channel A (0..6) and B (7..13)\n"
+            "  3      reverb, channel A (0..6) and B (7..13)\n"
+            "  4      music (0..9)\n"
+            "  5..12  output CH1..CH8 (0..14; 9..12 the crossover, 13..14 the delay filters)\n"
+            "  14     music bass low-pass (0)\n"
+            "GAIN -15..15 dB, FREQ 20..20000 Hz, Q 0.1..30,\n"
+            "TYPE 0 off, 1 PEQ, 2 LP, 3 HP, 4 LS, 5 HS, 6..21 crossover sections.\n"
+            "example: kvctl eq 4 0 3.0 1000 1.414 1   (music band 1: +3 dB at 1 kHz)\n"},
+    Command{"", "mode", "mode recall|store|factory N  processor mode N (1..4)", Mode,
+            "recall N   switch the processor to mode N and read its parameters\n"
+            "store N    store the current parameters into mode N (overwrites it)\n"
+            "factory N  recall the factory setting of mode N\n"},
 };
 
 } // namespace

@@ -1,65 +1,87 @@
 #include "LiveOptions.h"
 
+#include <array>
 #include <string_view>
 
 namespace kv::cli {
 
 namespace {
 
+struct GlobalOption {
+    std::string_view name;
+    bool takesValue;
+};
+
+constexpr std::array kGlobalOptions = {
+    GlobalOption{"--sim", false},      GlobalOption{"--sim-state", true},
+    GlobalOption{"--sim-model", true}, GlobalOption{"--sim-comm-version", true},
+    GlobalOption{"--trace", true},     GlobalOption{"--device", true},
+};
+
 LiveOptions g_options;
 
 } // namespace
 
-std::optional<int> TakeGlobalOptions(Args& args, Io& io) {
+bool IsGlobalOption(std::string_view name, bool& takesValue) {
+    for (const GlobalOption& o : kGlobalOptions) {
+        if (o.name == name) {
+            takesValue = o.takesValue;
+            return true;
+        }
+    }
+    return false;
+}
+
+std::optional<int> SetGlobalOptions(const std::vector<OptionArg>& options, Io& io) {
     g_options = LiveOptions{};
-    while (!args.empty() && args[0].starts_with("--")) {
-        const std::string_view option = args[0];
+    for (const auto& [option, value] : options) {
         if (option == "--sim") {
             g_options.sim = true;
-            args = args.subspan(1);
-            continue;
-        }
-        if (option != "--sim-state" && option != "--sim-model" && option != "--sim-comm-version" &&
-            option != "--trace") {
-            break; // not a global option: the command decides (for example --help)
-        }
-        if (args.size() < 2) {
-            return BadInput(io, std::string(option) + " needs a value");
-        }
-        const std::string& value = args[1];
-        if (option == "--sim-state") {
+        } else if (option == "--sim-state") {
             g_options.simState = value;
         } else if (option == "--sim-model") {
             g_options.simModel = value;
         } else if (option == "--trace") {
             g_options.tracePath = value;
-        } else {
+        } else if (option == "--device") {
+            g_options.device = value;
+        } else if (option == "--sim-comm-version") {
             const auto n = ParseInt(value);
             if (!n || *n < 0 || *n > 255) {
                 return BadInput(io, "--sim-comm-version needs a number 0..255");
             }
             g_options.simCommVersion = static_cast<int>(*n);
         }
-        args = args.subspan(2);
     }
     const bool simOnly = !g_options.simState.empty() || !g_options.simModel.empty() ||
                          g_options.simCommVersion || !g_options.tracePath.empty();
     if (simOnly && !g_options.sim) {
         return BadInput(io, "--sim-state, --sim-model, --sim-comm-version and --trace need --sim");
     }
+    if (g_options.sim && !g_options.device.empty()) {
+        return BadInput(io, "--device and --sim exclude each other");
+    }
     return std::nullopt;
 }
 
 std::string_view GlobalOptionsUsage() {
-    return "\nglobal options (before the command; the live commands use them):\n"
+    return "global options (before or after the command; the live commands use them):\n"
+           "  --device PATH             the processor to use when several are connected\n"
+           "                            (kvctl list shows their paths)\n"
            "  --sim                     an in-process simulated processor\n"
            "  --sim-state FILE.amod     its state, from a mode file\n"
            "  --sim-model TEXT          the model it reports\n"
            "  --sim-comm-version N      the communication version it reports\n"
            "  --trace FILE              its trace of every report\n"
-           "Without --sim: the processor on USB or a kvsim on the virtual bus.\n"
-           "Exit codes: 0 success, 2 bad arguments or files, 3 processor refused, "
-           "4 no processor found or lost.\n";
+           "  -h, --help                this text, or the command's own with a command\n"
+           "  --version                 the version of kvctl\n"
+           "Without --sim: the processor on USB, or a kvsim on the virtual bus.\n"
+           "\n"
+           "exit codes:\n"
+           "  0  success\n"
+           "  2  bad arguments or files (nothing was sent)\n"
+           "  3  the processor was refused (model or communication version)\n"
+           "  4  no processor found, or the processor was lost or did not answer\n";
 }
 
 const LiveOptions& CurrentLiveOptions() {

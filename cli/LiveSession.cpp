@@ -2,6 +2,7 @@
 
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
+#include "image/Text.h"
 #include "link/ConnectionState.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
@@ -24,8 +25,7 @@ namespace {
 using namespace std::chrono_literals;
 
 constexpr auto kSyncThreadsEndWait = 2000ms;
-constexpr const char* kWrongModel = "机器型号与软件不匹配!";
-constexpr const char* kWrongVersion = "机器与软件通信版本不匹配，请使用机器配套软件!";
+constexpr const char* kAcceptedModels = "KV5930Q or RS483";
 
 } // namespace
 
@@ -124,7 +124,8 @@ int LiveSession::Open() {
     ParamImage& image = GetParamImage();
     image.InitDefaults();
     if (!ConnectUsbDevice(m_receiver.get())) {
-        m_io.err << "kvctl: no processor found\n";
+        m_io.err << "kvctl: no processor found (check the cable and the udev rule; "
+                    "kvctl list --verbose; kvsim or --sim simulate one)\n";
         return kExitNoProcessor;
     }
     InstallReadAllStarter();
@@ -134,11 +135,14 @@ int LiveSession::Open() {
         return lost;
     }
     if (!IsAcceptedModel(image)) {
-        m_io.err << "kvctl: " << kWrongModel << "\n";
+        m_io.err << "kvctl: model mismatch: the processor is a '" << ToUtf8(image.Model())
+                 << "', this program works with " << kAcceptedModels << "\n";
         return kExitRefused;
     }
     if (image.CommVersion() != kCommVersion) {
-        m_io.err << "kvctl: " << kWrongVersion << "\n";
+        m_io.err << "kvctl: communication version mismatch: the processor speaks version "
+                 << int(image.CommVersion()) << ", this program needs version " << kCommVersion
+                 << " (use the software that came with the processor)\n";
         return kExitRefused;
     }
     return kExitOk;

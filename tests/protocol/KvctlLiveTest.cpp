@@ -1,6 +1,7 @@
 // kvctl's live commands end to end: the kvctl and kvsim programs on a temporary bus.
 #include "RoundTrip.h"
 
+#include "image/MainFields.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
 
@@ -14,9 +15,12 @@
 #include <filesystem>
 #include <fstream>
 #include <random>
+#include <set>
 #include <spawn.h>
 #include <sstream>
 #include <string>
+#include <sys/socket.h>
+#include <sys/un.h>
 #include <sys/wait.h>
 #include <unistd.h>
 #include <vector>
@@ -151,7 +155,7 @@ TEST(KvctlLiveTest, LoadThenSaveReproducesTheFile) {
     // The processor keeps its own master volumes unless its settings keep them with modes.
     const auto before = Dump(dir);
     ASSERT_FALSE(before.is_discarded());
-    const bool volumesSent = before["machineSettings"][0] == 1;
+    const bool volumesSent = before["machineSettings"]["volumeSaveMode"] == 1;
     const Result load = Kvctl(dir, "load x.amod");
     ASSERT_EQ(load.code, 0) << load.err;
     const Result save = Kvctl(dir, "save y.amod");
@@ -188,8 +192,8 @@ TEST(KvctlLiveTest, SetEqAndModeChangeTheProcessor) {
     EXPECT_EQ(m2["main"]["micToChannelA"][0], 0);
     EXPECT_EQ(m2["main"]["micToChannelB"][0], 100);
     EXPECT_NEAR(m2["main"]["exciterLowFreq"].get<double>(), 120.005, 1e-4);
-    EXPECT_EQ(m2["bands"][48]["gainDb"], 3.0);
-    EXPECT_EQ(m2["bands"][48]["freqHz"], 1000);
+    EXPECT_EQ(m2["bands"]["4"][0]["gainDb"], 3.0); // music band 0
+    EXPECT_EQ(m2["bands"]["4"][0]["freqHz"], 1000);
 }
 
 TEST(KvctlLiveTest, ExitCodes) {
@@ -234,14 +238,18 @@ TEST(KvctlLiveTest, ExitCodes) {
         ASSERT_TRUE(sim.Ready());
         const Result r = Kvctl(dir, "info");
         EXPECT_EQ(r.code, 3);
-        EXPECT_NE(r.err.find("机器与软件通信版本不匹配，请使用机器配套软件!"), std::string::npos);
+        EXPECT_NE(r.err.find("the processor speaks version 17, this program needs version 18"),
+                  std::string::npos)
+            << r.err;
     }
     {
         Kvsim sim(dir, {"--model", "XYZ"});
         ASSERT_TRUE(sim.Ready());
         const Result r = Kvctl(dir, "info");
         EXPECT_EQ(r.code, 3);
-        EXPECT_NE(r.err.find("机器型号与软件不匹配!"), std::string::npos);
+        EXPECT_NE(r.err.find("the processor is a 'XYZ', this program works with KV5930Q or RS483"),
+                  std::string::npos)
+            << r.err;
     }
     {
         Kvsim sim(dir, {"--disconnect-after", "30"});
@@ -278,6 +286,158 @@ TEST(KvctlLiveTest, InProcessSimulatorWithTraceAndState) {
     ParamImage y;
     ASSERT_TRUE(ReadModeFile(dir / "y.amod", y).ok());
     test::ExpectReadBackMatches(x, y);
+}
+
+/// The files in the directory, apart from kvctl's captured output.
+std::vector<std::string> FilesIn(const TempDir& dir) {
+    std::vector<std::string> names;
+    for (const auto& e : fs::directory_iterator(dir.Path())) {
+        const std::string name = e.path().filename().string();
+        if (name != "stdout.txt" && name != "stderr.txt") {
+            names.push_back(name);
+        }
+    }
+    return names;
+}
+
+TEST(KvctlReference, HelpOfEveryCommandExitsZeroAndTouchesNothing) {
+    TempDir dir;
+    const char* commands[] = {"list",  "info",   "dump",      "fields",   "get",
+                              "watch", "load",   "save",      "set",      "eq",
+                              "mode",  "biquad", "amod show", "amod new", "amod convert"};
+    for (const std::string command : commands) {
+        // The help option anywhere, with arguments that would otherwise write files and
+        // store modes: nothing may run.
+        for (const std::string& args :
+             {"--sim --trace t.txt " + command + " --help", command + " x.amod -h --sim",
+              "--help " + command + " x.amod y.amod"}) {
+            const Result r = Kvctl(dir, args);
+            EXPECT_EQ(r.code, 0) << args << ": " << r.err;
+            EXPECT_EQ(r.out.rfind("usage: kvctl " + command, 0), 0u) << args << ": " << r.out;
+            EXPECT_TRUE(FilesIn(dir).empty()) << args;
+        }
+        const Result bad = Kvctl(dir, "--sim --trace t.txt " + command + " --frobnicate");
+        EXPECT_EQ(bad.code, 2) << command;
+        EXPECT_NE(bad.err.find("unknown option '--frobnicate'"), std::string::npos) << bad.err;
+        EXPECT_TRUE(FilesIn(dir).empty()) << command;
+    }
+    EXPECT_EQ(Kvctl(dir, "--version").out.rfind("kvctl ", 0), 0u);
+}
+
+TEST(KvctlReference, OutOfRangeSetExitsTwoAndSendsNothing) {
+    TempDir dir;
+    for (const char* args : {"micVolume 999", "micVolume -5", "micVolume 100000",
+                             "outDelay[0] 9999", "outDelay[0] 1.4", "echoStartVol[1] 39",
+                             "outGain[4] 101", "musicInputLimiter[1] 0.5", "micShiftFreqA 0"}) {
+        const Result r = Kvctl(dir, std::string("--sim --trace t.txt set ") + args);
+        EXPECT_EQ(r.code, 2) << args;
+        EXPECT_NE(r.err.find("out of range"), std::string::npos) << args << ": " << r.err;
+        EXPECT_TRUE(FilesIn(dir).empty()) << args << ": the simulator was started";
+    }
+    // In range, the same command line does reach the simulator.
+    ASSERT_EQ(Kvctl(dir, "--sim --trace t.txt set micVolume 100").code, 0);
+    EXPECT_FALSE(Slurp(dir / "t.txt").empty());
+}
+
+TEST(KvctlReference, FieldsJsonListsEverySettableFieldOnce) {
+    TempDir dir;
+    const Result r = Kvctl(dir, "fields --json");
+    ASSERT_EQ(r.code, 0) << r.err;
+    const auto json = nlohmann::json::parse(r.out, nullptr, false);
+    ASSERT_TRUE(json.is_array());
+    std::set<std::string> names;
+    for (const auto& item : json) {
+        const std::string name = item["name"];
+        EXPECT_TRUE(names.insert(name).second) << name << " listed twice";
+        const MainField* field = FindMainField(name);
+        ASSERT_NE(field, nullptr) << name;
+        EXPECT_EQ(item["entries"], field->count) << name;
+        const auto& ranges =
+            item.contains("ranges") ? item["ranges"] : nlohmann::json::array({item});
+        for (const auto& range : ranges) {
+            EXPECT_LT(range["min"].get<double>(), range["max"].get<double>()) << name;
+        }
+    }
+    // Every field but the copy of the bass-boost switch, which no command carries.
+    EXPECT_EQ(names.size(), AllMainFields().size() - 1);
+    EXPECT_FALSE(names.contains("micBassBoostOnCopy"));
+}
+
+TEST(KvctlReference, GetAfterSetRoundTrips) {
+    TempDir dir;
+    Kvsim sim(dir, {});
+    ASSERT_TRUE(sim.Ready());
+    const std::pair<const char*, const char*> cases[] = {
+        {"micVolume", "42"},
+        {"outDelay[3]", "12.5"},
+        {"echoTime[0]", "130"},
+        {"outGain[5]", "450"},
+        {"reverbTime[1]", "37"},
+        {"micToChannelA[2]", "0"},
+        {"outCompThreshold[6]", "-20"},
+    };
+    for (const auto& [field, value] : cases) {
+        ASSERT_EQ(Kvctl(dir, std::string("set ") + field + " " + value).code, 0) << field;
+        const Result got = Kvctl(dir, std::string("get ") + field);
+        EXPECT_EQ(got.code, 0) << field << ": " << got.err;
+        EXPECT_EQ(got.out, std::string(value) + "\n") << field;
+    }
+    // From a file, without a processor.
+    ASSERT_EQ(Kvctl(dir, "amod new d.amod").code, 0);
+    const Result file = Kvctl(dir, "get --file d.amod echoTime[1] echoStartVol[0]");
+    EXPECT_EQ(file.code, 0) << file.err;
+    EXPECT_EQ(file.out, "echoTime[1] = 217\nechoStartVol[0] = 60\n");
+}
+
+TEST(KvctlReference, DeviceChoosesOneOfTwoProcessors) {
+    TempDir dir;
+    ParamImage a;
+    a.InitDefaults();
+    a.SetInt(fields::micVolume, 0, 11);
+    ASSERT_TRUE(WriteModeFile(dir / "a.amod", a).ok());
+    a.SetInt(fields::micVolume, 0, 22);
+    ASSERT_TRUE(WriteModeFile(dir / "b.amod", a).ok());
+    Kvsim simA(dir, {"--name", "a", "--state", dir / "a.amod"});
+    Kvsim simB(dir, {"--name", "b", "--state", dir / "b.amod"});
+    ASSERT_TRUE(simA.Ready() && simB.Ready());
+    for (int round = 0; round < 2; ++round) { // either order of the options
+        const Result ra = Kvctl(dir, round == 0 ? "--device " + simA.Socket() + " get micVolume"
+                                                : "get micVolume --device=" + simA.Socket());
+        EXPECT_EQ(ra.out, "11\n") << ra.err;
+        const Result rb = Kvctl(dir, "get micVolume --device " + simB.Socket());
+        EXPECT_EQ(rb.out, "22\n") << rb.err;
+    }
+    EXPECT_EQ(Kvctl(dir, "--device " + (dir / "bus/none.sock") + " info").code, 4);
+}
+
+TEST(KvctlReference, ListSkipsStaleSockets) {
+    TempDir dir;
+    fs::create_directories(dir / "bus");
+    // A socket file without a listener, as a crashed simulator leaves it.
+    const std::string stale = dir / "bus/1209-0001-crashed.sock";
+    const int fd = ::socket(AF_UNIX, SOCK_SEQPACKET, 0);
+    ASSERT_GE(fd, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", stale.c_str());
+    ASSERT_EQ(::bind(fd, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    ::close(fd);
+    ASSERT_TRUE(fs::exists(stale));
+
+    const Result none = Kvctl(dir, "list");
+    EXPECT_EQ(none.code, 4);
+    EXPECT_EQ(none.out, "");
+    const Result verbose = Kvctl(dir, "list --verbose");
+    EXPECT_NE(verbose.err.find("skipped " + stale), std::string::npos) << verbose.err;
+
+    Kvsim sim(dir, {});
+    ASSERT_TRUE(sim.Ready());
+    const Result one = Kvctl(dir, "list --json");
+    EXPECT_EQ(one.code, 0) << one.err;
+    const auto json = nlohmann::json::parse(one.out, nullptr, false);
+    ASSERT_TRUE(json.is_array());
+    ASSERT_EQ(json.size(), 1u) << one.out;
+    EXPECT_EQ(json[0]["path"], sim.Socket());
 }
 
 } // namespace
