@@ -1,5 +1,7 @@
 #include "sim/SimTrace.h"
 
+#include "sim/TraceComment.h"
+
 namespace kv::sim {
 
 SimTrace::~SimTrace() {
@@ -14,6 +16,7 @@ bool SimTrace::Open(const std::string& path) {
         std::fclose(m_file);
     }
     m_file = std::fopen(path.c_str(), "w");
+    m_start = std::chrono::steady_clock::now();
     return m_file != nullptr;
 }
 
@@ -35,8 +38,10 @@ void SimTrace::Line(char direction, const Report& report) {
     if (m_file == nullptr) {
         return;
     }
+    const std::chrono::duration<double> since = std::chrono::steady_clock::now() - m_start;
     const std::string line = Format(direction, report);
-    std::fprintf(m_file, "%s\n", line.c_str());
+    const std::string comment = TraceComment(direction, report);
+    std::fprintf(m_file, "%s  # %.6f %s\n", line.c_str(), since.count(), comment.c_str());
     std::fflush(m_file);
 }
 

@@ -2,6 +2,7 @@
 
 #include "sim/SimProcessor.h"
 
+#include <chrono>
 #include <cstdio>
 #include <mutex>
 #include <string>
@@ -9,7 +10,9 @@
 namespace kv::sim {
 
 /// The simulator's trace file: one line per report, "> " from host to processor, "< " from
-/// processor to host, then bytes 1..60 as upper-case hex separated by single spaces.
+/// processor to host, then bytes 1..60 as upper-case hex separated by single spaces, then
+/// "  # " with the seconds since the trace was opened and a short reading of the report
+/// ("  # 0.012345 set (1,14) micVolume"). Tools read the first 181 characters.
 class SimTrace {
 public:
     SimTrace() = default;
@@ -22,14 +25,15 @@ public:
     void Command(const Report& report) { Line('>', report); }
     void Answer(const Report& report) { Line('<', report); }
 
-    /// The line for a report, without the newline.
+    /// The direction and the hex bytes of a report: the start of its line.
     static std::string Format(char direction, const Report& report);
 
 private:
     void Line(char direction, const Report& report);
 
-    std::mutex m_lock; ///< guards m_file
+    std::mutex m_lock; ///< guards m_file and m_start
     std::FILE* m_file = nullptr;
+    std::chrono::steady_clock::time_point m_start;
 };
 
 } // namespace kv::sim

@@ -18,6 +18,7 @@
 #include <string_view>
 #include <sys/signalfd.h>
 #include <unistd.h>
+#include <vector>
 
 namespace {
 
@@ -37,7 +38,10 @@ constexpr const char* kUsage =
     "  --disconnect-after N    unplug after N commands\n"
     "  --learn-delay-ms N      delay of the simulated key press when learning (default 1500)\n"
     "  --trace FILE            write every report to FILE\n"
-    "Commands on standard input: unplug, plug, report N (5, 6 or 9), quit.\n";
+    "  --version               print the version and end\n"
+    "Commands on standard input (type help for the list): unplug, plug, report N, quit.\n"
+    "Each is acknowledged on standard output. The trace has one line per report: the\n"
+    "direction and hex bytes, then after '#' the seconds since start and what it is.\n";
 
 struct Options {
     kv::sim::SimOptions sim;
@@ -115,6 +119,10 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
             std::fputs(kUsage, stdout);
             std::exit(0);
         }
+        if (arg == "--version") {
+            std::printf("kvsim %s\n", KV_VERSION);
+            std::exit(0);
+        }
         const auto option = OptionTable().find(arg);
         if (option == OptionTable().end()) {
             error = "unknown option: " + std::string(arg);
@@ -133,24 +141,92 @@ bool ParseOptions(int argc, char** argv, Options& o, std::string& error) {
     return true;
 }
 
-/// One control line; false to quit.
-bool Control(const std::string& line, kv::sim::BusServer& server, kv::sim::Simulator& sim) {
-    if (line == "unplug") {
-        server.Unplug();
-    } else if (line == "plug") {
-        server.Plug();
-    } else if (line.rfind("report ", 0) == 0) {
-        const auto type = ParseNumber(std::string_view(line).substr(7), 0, 255);
-        if (!type) {
-            std::fprintf(stderr, "kvsim: bad report type: %s\n", line.c_str());
-        } else {
-            sim.SendUnsolicited(static_cast<std::uint8_t>(*type));
+/// What a control line acts on.
+struct Target {
+    kv::sim::BusServer& server;
+    kv::sim::Simulator& sim;
+};
+
+/// One command on standard input: its name, its argument, what it does, and the action,
+/// which returns the acknowledgement for stdout (or an error for stderr, with ok false).
+struct StdinControl {
+    std::string_view name;
+    std::string_view argument;
+    std::string_view help;
+    std::function<bool(Target&, std::string_view argument, std::string& reply)> run;
+};
+
+const std::vector<StdinControl>& StdinControls();
+
+bool Help(Target&, std::string_view, std::string& reply) {
+    reply = "commands:";
+    for (const StdinControl& c : StdinControls()) {
+        std::string usage(c.name);
+        if (!c.argument.empty()) {
+            usage += " " + std::string(c.argument);
         }
-    } else if (line == "quit") {
-        return false;
-    } else if (!line.empty()) {
-        std::fprintf(stderr, "kvsim: unknown command: %s\n", line.c_str());
+        char line[160];
+        std::snprintf(line, sizeof line, "\n  %-18s %.*s", usage.c_str(),
+                      static_cast<int>(c.help.size()), c.help.data());
+        reply += line;
     }
+    return true;
+}
+
+const std::vector<StdinControl>& StdinControls() {
+    static const std::vector<StdinControl> table = {
+        {"help", "", "list these commands", Help},
+        {"unplug", "", "pull the simulated cable (the socket disappears)",
+         [](Target& t, std::string_view, std::string& reply) {
+             t.server.Unplug();
+             reply = "unplugged";
+             return true;
+         }},
+        {"plug", "", "plug it back in",
+         [](Target& t, std::string_view, std::string& reply) {
+             t.server.Plug();
+             reply = "plugged: " + t.server.SocketPath();
+             return true;
+         }},
+        {"report", "N", "send report N unasked: 5 recall, 6 factory recall, 9 changed",
+         [](Target& t, std::string_view argument, std::string& reply) {
+             const auto type = ParseNumber(argument, 0, 255);
+             if (!type) {
+                 reply = "bad report type: " + std::string(argument);
+                 return false;
+             }
+             t.sim.SendUnsolicited(static_cast<std::uint8_t>(*type));
+             reply = "sent report " + std::to_string(*type);
+             return true;
+         }},
+        {"quit", "", "remove the socket and end", nullptr},
+    };
+    return table;
+}
+
+/// One control line; false to quit.
+bool Control(const std::string& line, Target& target) {
+    const auto space = line.find(' ');
+    const std::string_view name = std::string_view(line).substr(0, space);
+    const std::string_view argument =
+        space == std::string::npos ? std::string_view{} : std::string_view(line).substr(space + 1);
+    if (name.empty()) {
+        return true;
+    }
+    for (const StdinControl& c : StdinControls()) {
+        if (c.name != name) {
+            continue;
+        }
+        if (!c.run) {
+            return false;
+        }
+        std::string reply;
+        const bool ok = c.run(target, argument, reply);
+        std::fprintf(ok ? stdout : stderr, "kvsim: %s\n", reply.c_str());
+        std::fflush(stdout);
+        return true;
+    }
+    std::fprintf(stderr, "kvsim: unknown command: %s (help lists them)\n", line.c_str());
     return true;
 }
 
@@ -164,6 +240,8 @@ int main(int argc, char** argv) {
         return 2;
     }
 
+    // A closed standard output must not end the simulator; writes just fail.
+    std::signal(SIGPIPE, SIG_IGN);
     // Signals are taken from a descriptor, so the socket is removed on the way out.
     sigset_t signals;
     sigemptyset(&signals);
@@ -188,6 +266,7 @@ int main(int argc, char** argv) {
     std::printf("kvsim: %s\n", server.SocketPath().c_str());
     std::fflush(stdout);
 
+    Target target{server, *sim};
     std::string pending;
     bool stdinOpen = true;
     for (;;) {
@@ -217,7 +296,7 @@ int main(int argc, char** argv) {
                 if (!line.empty() && line.back() == '\r') {
                     line.pop_back();
                 }
-                quit = !Control(line, server, *sim);
+                quit = !Control(line, target);
             }
             if (quit) {
                 break;

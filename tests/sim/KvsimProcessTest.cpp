@@ -59,7 +59,8 @@ public:
     KvsimProcess(const KvsimProcess&) = delete;
     KvsimProcess& operator=(const KvsimProcess&) = delete;
 
-    /// The first line kvsim prints once it serves ("kvsim: <socket path>"); "" on time-out.
+    /// The next line kvsim prints: first "kvsim: <socket path>" once it serves, then the
+    /// acknowledgements of its commands; "" on time-out.
     std::string ReadyLine() {
         std::string line;
         while (line.empty() || line.back() != '\n') {
@@ -137,12 +138,15 @@ TEST_F(KvsimFixture, RunsAsADeviceTheLinkFindsAndTalksToInLockStep) {
 
     kvsim.Send("report 5");
     EXPECT_TRUE(Eventually([] { return g_readAllRequests.load() == 1; }));
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: sent report 5");
 
     kvsim.Send("unplug");
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: unplugged");
     EXPECT_TRUE(m_receiver.WaitForNotice(false, path));
     EXPECT_TRUE(Eventually([&] { return !Exists(path); }));
     CloseUsbDevice();
     kvsim.Send("plug");
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: plugged: " + path);
     EXPECT_TRUE(m_receiver.WaitForNotice(true, path));
     ASSERT_TRUE(ConnectUsbDevice(&m_receiver));
     EXPECT_EQ(SendUsbCommand({14, -1}), 61);
@@ -165,7 +169,8 @@ TEST_F(KvsimFixture, RunsAsADeviceTheLinkFindsAndTalksToInLockStep) {
     ASSERT_GE(lines.size(), 10u);
     EXPECT_EQ(lines[0].substr(0, 8), "> 80 00 ");
     EXPECT_EQ(lines[1].substr(0, 29), "< 80 4B 56 35 39 33 30 51 00 ");
-    EXPECT_EQ(lines[0].size(), 2u + 60 * 3 - 1);
+    EXPECT_EQ(lines[0].substr(2u + 60 * 3 - 1, 4), "  # ") << lines[0];
+    EXPECT_TRUE(lines[0].ends_with(" model?")) << lines[0];
 }
 
 TEST_F(KvsimFixture, DeletingTheSocketUnplugsAndTerminationRemovesIt) {

@@ -4,10 +4,12 @@
 #include "image/ModeFile.h"
 #include "protocol/Synchronize.h"
 #include "sim/SimTrace.h"
+#include "sim/TraceComment.h"
 
 #include <atomic>
 #include <chrono>
 #include <fstream>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -69,17 +71,68 @@ TEST_F(SimFixture, TraceHasOneLinePerReportInBothDirections) {
     for (int i = 0; i < 58; ++i) {
         zeros += " 00";
     }
+    // The answer's line may be written just after the answer went out.
+    ASSERT_TRUE(Eventually([&] { return Lines(options.tracePath).size() == 4u; }));
     const auto lines = Lines(options.tracePath);
-    ASSERT_EQ(lines.size(), 4u);
-    EXPECT_EQ(lines[0], "> 80 00" + zeros);
+    // The hex part as it always was, then a time stamp and a reading of the report.
+    constexpr std::size_t kHex = 2 + 60 * 3 - 1;
+    std::vector<std::string> hex;
+    std::vector<std::string> comments;
+    double previous = 0;
+    for (const auto& line : lines) {
+        ASSERT_GT(line.size(), kHex + 4) << line;
+        hex.push_back(line.substr(0, kHex));
+        ASSERT_EQ(line.substr(kHex, 4), "  # ") << line;
+        std::istringstream rest(line.substr(kHex + 4));
+        double seconds = -1;
+        rest >> seconds;
+        EXPECT_GE(seconds, previous) << line;
+        previous = seconds;
+        std::string comment;
+        std::getline(rest >> std::ws, comment);
+        comments.push_back(comment);
+    }
+    EXPECT_EQ(hex[0], "> 80 00" + zeros);
     sim::Report model{};
     model[1] = 0x80;
     const std::string text = "KV5930Q";
     std::copy(text.begin(), text.end(), model.begin() + 2);
-    EXPECT_EQ(lines[1], sim::SimTrace::Format('<', model));
-    EXPECT_EQ(lines[1].substr(0, 29), "< 80 4B 56 35 39 33 30 51 00 ");
-    EXPECT_EQ(lines[2], "> 7F 00" + zeros);
-    EXPECT_EQ(lines[3], "< 7F 12" + zeros);
+    EXPECT_EQ(hex[1], sim::SimTrace::Format('<', model));
+    EXPECT_EQ(hex[1].substr(0, 29), "< 80 4B 56 35 39 33 30 51 00 ");
+    EXPECT_EQ(hex[2], "> 7F 00" + zeros);
+    EXPECT_EQ(hex[3], "< 7F 12" + zeros);
+    EXPECT_EQ(comments, (std::vector<std::string>{"model?", "model KV5930Q", "comm version?",
+                                                  "comm version 18"}));
+}
+
+TEST(SimTraceComment, NamesCommandsAndTheirParameters) {
+    const auto report = [](std::initializer_list<int> bytes) {
+        sim::Report r{};
+        std::size_t i = 1;
+        for (int b : bytes) {
+            r[i++] = static_cast<std::uint8_t>(b);
+        }
+        return r;
+    };
+    struct Case {
+        char direction;
+        sim::Report r;
+        const char* comment;
+    };
+    const Case cases[] = {
+        {'>', report({9, 0, 1, 14, 1, 0x3F}), "set (1,14) micVolume"},
+        {'>', report({9, 0, 7, 18, 1}), "set (7,18) outDelay[2]"},
+        {'>', report({9, 0, 4, 0, 5}), "set (4,0) band or record"},
+        {'>', report({48, 0x05, 0x00, 56}), "store read 0x0500 +56"},
+        {'>', report({5, 2}), "recall mode M3"},
+        {'>', report({138}), "goodbye"},
+        {'>', report({77}), "command 77"},
+        {'<', report({7, 1}), "current mode M2"},
+        {'<', report({14, 1, 2}), "status"},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(sim::TraceComment(c.direction, c.r), c.comment);
+    }
 }
 
 TEST_F(SimFixture, RecallAndChangesAreReportedToTheApplication) {
