@@ -57,6 +57,7 @@ constexpr std::size_t kModeNameBytes = 48;
 constexpr int kModes = 4;
 constexpr int kLearnKeys = 17;
 constexpr std::uint8_t kLearned = 1;
+constexpr std::uint8_t kNotLearned = 0;
 constexpr std::array<std::uint8_t, 14> kDefaultSettings = {0, 0, 0, 255, 255, 99, 99,
                                                            0, 0, 0, 0,   0,   0,  0};
 
@@ -288,7 +289,9 @@ CommandResult SimProcessor::Handle(const Report& c, SimClock::time_point now) {
     case kLearnStart:
         if (c[2] >= 1 && c[2] <= kLearnKeys) {
             m_pendingKey = c[2];
-            result.keyPressAfter = m_learnDelay;
+            if (m_learnAnswer == LearnAnswer::Press || m_learnAnswer == LearnAnswer::Refuse) {
+                result.keyPressAfter = m_learnDelay;
+            }
         }
         answer(Ack());
         break;
@@ -499,9 +502,26 @@ std::optional<Report> SimProcessor::PressLearnKey() {
     if (m_pendingKey == 0) {
         return std::nullopt;
     }
+    if (m_learnAnswer == LearnAnswer::Refuse) {
+        // Nothing learned: the key keeps its code and the status says so.
+        const int key = m_pendingKey;
+        m_pendingKey = 0;
+        m_learnTable[0] = kNotLearned;
+        Report r = Answer(report::kLearnStatus);
+        r[2] = kNotLearned;
+        r[3] = static_cast<std::uint8_t>(key);
+        r[4] = m_learnTable[static_cast<std::size_t>(key)];
+        return r;
+    }
+    return PressKeyCode(LearnedCode(m_pendingKey));
+}
+
+std::optional<Report> SimProcessor::PressKeyCode(std::uint8_t code) {
+    if (m_pendingKey == 0) {
+        return std::nullopt;
+    }
     const int key = m_pendingKey;
     m_pendingKey = 0;
-    const std::uint8_t code = LearnedCode(key);
     m_learnTable[0] = kLearned;
     m_learnTable[static_cast<std::size_t>(key)] = code;
     Report r = Answer(report::kLearnStatus);

@@ -27,6 +27,14 @@ struct Identity {
     std::string dspVersion = "2024-03-20";
 };
 
+/// How the processor answers a request to learn a remote key.
+enum class LearnAnswer {
+    Press,  ///< the user presses the key after the learning delay
+    Manual, ///< nothing happens until PressKeyCode (a test or a person chooses the code)
+    Refuse, ///< after the learning delay the processor reports that it learned nothing
+    Silent, ///< the processor never reports (the application has to cancel)
+};
+
 /// What one command produced.
 struct CommandResult {
     /// The reports to send, in order. For a command written by the application's waiting
@@ -48,8 +56,16 @@ public:
 
     /// Loads an image as the live parameters and as the stored setting of the current mode.
     void LoadState(const ParamImage& image);
-    /// The simulated key press of the pending learning; nullopt when it was cancelled.
+    /// The simulated end of the pending learning after its delay (a key press, or a refusal
+    /// in Refuse mode); nullopt when it was cancelled.
     std::optional<Report> PressLearnKey();
+    /// The user presses a key whose code is code while a learning is pending: report 96 with
+    /// the pending key and that code. nullopt when no learning is pending.
+    std::optional<Report> PressKeyCode(std::uint8_t code);
+    void SetLearnAnswer(LearnAnswer answer) { m_learnAnswer = answer; }
+    LearnAnswer GetLearnAnswer() const { return m_learnAnswer; }
+    /// The key being learned (1..17), 0 when none.
+    int PendingLearnKey() const { return m_pendingKey; }
     /// An unsolicited report of one of the types the processor sends by itself (5, 6, 9).
     Report Unsolicited(std::uint8_t type) const;
 
@@ -94,6 +110,7 @@ private:
     std::vector<std::uint8_t> m_memory;
     int m_pendingKey = 0;
     std::chrono::milliseconds m_learnDelay{1500};
+    LearnAnswer m_learnAnswer = LearnAnswer::Press;
     SimClock::time_point m_start;
 };
 

@@ -22,6 +22,7 @@ Simulator::Simulator(SimOptions options)
         throw std::runtime_error("cannot write the trace file " + m_options.tracePath);
     }
     m_processor.SetLearnDelay(m_options.learnDelay);
+    m_processor.SetLearnAnswer(m_options.learnAnswer);
     m_keyPressThread = std::thread([this] { KeyPressLoop(); });
 }
 
@@ -95,6 +96,27 @@ void Simulator::SendUnsolicited(std::uint8_t type) {
     if (sink) {
         Emit(report, sink);
     }
+}
+
+void Simulator::SetLearnAnswer(LearnAnswer answer) {
+    std::lock_guard lock(m_lock);
+    m_processor.SetLearnAnswer(answer);
+}
+
+bool Simulator::PressKeyCode(std::uint8_t code) {
+    std::optional<Report> press;
+    ReportSink sink;
+    {
+        std::lock_guard lock(m_lock);
+        press = m_processor.PressKeyCode(code);
+        sink = m_unsolicited;
+        // A key press due later has nothing left to learn.
+        m_keyPressDue.reset();
+    }
+    if (press && sink) {
+        Emit(*press, sink);
+    }
+    return press.has_value();
 }
 
 int Simulator::CommandsHandled() const {

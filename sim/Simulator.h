@@ -29,6 +29,8 @@ struct SimOptions {
     std::string tracePath;
     /// Delay between a learning request and the simulated key press.
     std::chrono::milliseconds learnDelay{1500};
+    /// How learning requests are answered.
+    LearnAnswer learnAnswer = LearnAnswer::Press;
 };
 
 /// A simulated processor: the SimProcessor behind a lock, with latency, fault injection,
@@ -55,6 +57,12 @@ public:
     void SetDisconnectHandler(std::function<void()> handler);
     /// Sends one report the processor sends by itself: 5 or 6 (re-read) or 9 (changed).
     void SendUnsolicited(std::uint8_t type);
+
+    /// How the following learning requests are answered.
+    void SetLearnAnswer(LearnAnswer answer);
+    /// A key press with that code for the pending learning (its report goes to the
+    /// unsolicited sink). False when no learning is pending.
+    bool PressKeyCode(std::uint8_t code);
 
     /// Runs fn on the processor state under the lock (tests look at it this way).
     template <typename Fn>

@@ -37,9 +37,12 @@ constexpr const char* kUsage =
     "  --drop-every N          do not send every N-th answer\n"
     "  --disconnect-after N    unplug after N commands\n"
     "  --learn-delay-ms N      delay of the simulated key press when learning (default 1500)\n"
+    "  --learn MODE            how learning requests end: press (default), manual (wait for\n"
+    "                          'press CODE'), refuse (nothing learned), silent (never answer)\n"
     "  --trace FILE            write every report to FILE\n"
     "  --version               print the version and end\n"
-    "Commands on standard input (type help for the list): unplug, plug, report N, quit.\n"
+    "Commands on standard input (type help for the list): unplug, plug, report N,\n"
+    "press CODE, learn MODE, quit.\n"
     "Each is acknowledged on standard output. The trace has one line per report: the\n"
     "direction and hex bytes, then after '#' the seconds since start and what it is.\n";
 
@@ -57,6 +60,33 @@ std::optional<long> ParseNumber(std::string_view text, long min, long max) {
         return std::nullopt;
     }
     return value;
+}
+
+std::optional<kv::sim::LearnAnswer> ParseLearnAnswer(std::string_view text) {
+    using kv::sim::LearnAnswer;
+    static const std::map<std::string_view, LearnAnswer> answers = {
+        {"press", LearnAnswer::Press},
+        {"manual", LearnAnswer::Manual},
+        {"refuse", LearnAnswer::Refuse},
+        {"silent", LearnAnswer::Silent},
+    };
+    const auto it = answers.find(text);
+    return it == answers.end() ? std::nullopt : std::optional(it->second);
+}
+
+/// A key code as decimal or as 0x-prefixed hexadecimal, 0..255.
+std::optional<std::uint8_t> ParseKeyCode(std::string_view text) {
+    int base = 10;
+    if (text.size() > 2 && text[0] == '0' && (text[1] == 'x' || text[1] == 'X')) {
+        text.remove_prefix(2);
+        base = 16;
+    }
+    unsigned value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value, base);
+    if (text.empty() || ec != std::errc() || end != text.data() + text.size() || value > 255) {
+        return std::nullopt;
+    }
+    return static_cast<std::uint8_t>(value);
 }
 
 /// Applies one option's value; false when the value is not valid.
@@ -107,6 +137,12 @@ const std::map<std::string_view, OptionSetter>& OptionTable() {
          Number(0, 1'000'000'000, [](Options& o, long n) { o.sim.disconnectAfter = int(n); })},
         {"--learn-delay-ms",
          Number(0, 600'000, [](Options& o, long n) { o.sim.learnDelay = milliseconds(n); })},
+        {"--learn",
+         [](Options& o, const std::string& v) {
+             const auto answer = ParseLearnAnswer(v);
+             o.sim.learnAnswer = answer.value_or(o.sim.learnAnswer);
+             return answer.has_value();
+         }},
         {"--trace", Text([](Options& o, const std::string& v) { o.sim.tracePath = v; })},
     };
     return table;
@@ -197,6 +233,34 @@ const std::vector<StdinControl>& StdinControls() {
              }
              t.sim.SendUnsolicited(static_cast<std::uint8_t>(*type));
              reply = "sent report " + std::to_string(*type);
+             return true;
+         }},
+        {"press", "CODE",
+         "the user presses a key with that code (0..255 or 0x00..0xFF) for the pending "
+         "learning",
+         [](Target& t, std::string_view argument, std::string& reply) {
+             const auto code = ParseKeyCode(argument);
+             if (!code) {
+                 reply = "bad key code: " + std::string(argument);
+                 return false;
+             }
+             if (!t.sim.PressKeyCode(*code)) {
+                 reply = "no learning is pending";
+                 return false;
+             }
+             reply = "pressed key code " + std::to_string(*code);
+             return true;
+         }},
+        {"learn", "MODE",
+         "how learning requests end: press, manual (wait for press CODE), refuse, silent",
+         [](Target& t, std::string_view argument, std::string& reply) {
+             const auto answer = ParseLearnAnswer(argument);
+             if (!answer) {
+                 reply = "bad learning mode: " + std::string(argument);
+                 return false;
+             }
+             t.sim.SetLearnAnswer(*answer);
+             reply = "learning requests: " + std::string(argument);
              return true;
          }},
         {"quit", "", "remove the socket and end", nullptr},

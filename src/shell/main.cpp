@@ -1,9 +1,11 @@
+#include "remote/CRemoteDlg.h"
 #include "shell/CMX2240v13App.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
+    kv::RegisterRemoteWindows();
     kv::CMX2240v13App app;
     int exitCode = 0;
     if (!app.InitInstance(kv::CMX2240v13App::ParseCommandLine(application.arguments()), exitCode)) {

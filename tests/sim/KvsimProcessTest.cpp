@@ -191,10 +191,41 @@ TEST_F(KvsimFixture, DeletingTheSocketUnplugsAndTerminationRemovesIt) {
     EXPECT_FALSE(Exists(path));
 }
 
+TEST_F(KvsimFixture, StandardInputPressesAChosenKeyOrRefusesALearning) {
+    KvsimProcess kvsim(
+        {"--bus", m_dir.Path(), "--name", "proc", "--learn", "manual", "--learn-delay-ms", "20"});
+    ASSERT_EQ(kvsim.ReadyLine(), "kvsim: " + SocketOf("proc"));
+    ASSERT_TRUE(ConnectUsbDevice(&m_receiver));
+    ParamImage& image = GetParamImage();
+
+    EXPECT_EQ(SendUsbCommand({96, 10, -1}), 61);
+    EXPECT_FALSE(Eventually([&] { return image.HubByte(10) != 0; }, std::chrono::milliseconds(300)))
+        << "manual: nothing until a key is pressed";
+    kvsim.Send("press 0x3A");
+    EXPECT_TRUE(Eventually([&] { return image.HubByte(10) == 0x3A; }));
+    EXPECT_EQ(image.HubByte(0), 1);
+
+    kvsim.Send("learn refuse");
+    kvsim.Send("press 7"); // nothing pending: refused on the console, nothing sent
+    EXPECT_EQ(SendUsbCommand({96, 10, -1}), 61);
+    EXPECT_TRUE(Eventually([&] { return image.HubByte(0) == 0; }));
+    EXPECT_EQ(image.HubByte(10), 0x3A) << "a refusal keeps the learned code";
+
+    kvsim.Send("learn silent");
+    image.SetHubByte(0, 0x55);
+    EXPECT_EQ(SendUsbCommand({96, 3, -1}), 61);
+    EXPECT_FALSE(
+        Eventually([&] { return image.HubByte(0) != 0x55; }, std::chrono::milliseconds(300)));
+    EXPECT_EQ(SendUsbCommand({97, -1}), 61);
+    kvsim.Send("press 0x10"); // the stop ended the learning
+    EXPECT_FALSE(Eventually([&] { return image.HubByte(3) != 0; }, std::chrono::milliseconds(200)));
+}
+
 TEST_F(KvsimFixture, RejectsBadOptions) {
     for (std::vector<std::string> args : {std::vector<std::string>{"--latency-us", "-1"},
                                           {"--id", "12345:1"},
                                           {"--state", m_dir.Path() + "/missing.amod"},
+                                          {"--learn", "sometimes"},
                                           {"--frobnicate", "1"}}) {
         args.insert(args.begin(), {"--bus", m_dir.Path()});
         KvsimProcess kvsim(args);

@@ -245,6 +245,55 @@ TEST_F(SimProcessorTest, LearningPressesTheKeyAfterTheDelayUnlessStopped) {
     EXPECT_EQ(m_sim.LearnTable()[17], 117);
 }
 
+TEST_F(SimProcessorTest, LearningEndsAsItsModeSays) {
+    using sim::LearnAnswer;
+    struct Case {
+        LearnAnswer answer;
+        bool pressDue;        ///< a delayed end is scheduled
+        int delayedStatus;    ///< status of the delayed report, -1 when none comes
+        bool keyCodeAccepted; ///< PressKeyCode(0x3A) learns it
+    };
+    const Case cases[] = {
+        {LearnAnswer::Press, true, 1, true},
+        {LearnAnswer::Manual, false, -1, true},
+        {LearnAnswer::Refuse, true, 0, true},
+        {LearnAnswer::Silent, false, -1, true},
+    };
+    for (const Case& c : cases) {
+        const int mode = static_cast<int>(c.answer);
+        m_sim.SetLearnAnswer(c.answer);
+        Ask(Command({99, 1, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7, 7}));
+        const sim::CommandResult start = m_sim.Handle(Command({96, 10}), SimClock::now());
+        EXPECT_EQ(start.keyPressAfter.has_value(), c.pressDue) << mode;
+        if (c.pressDue) {
+            const auto end = m_sim.PressLearnKey();
+            ASSERT_TRUE(end.has_value()) << mode;
+            EXPECT_EQ((*end)[1], 96);
+            EXPECT_EQ((*end)[2], c.delayedStatus) << mode;
+            EXPECT_EQ((*end)[3], 10);
+            // A refusal reports the key's old code and leaves the table's code alone.
+            const int code = c.delayedStatus == 1 ? SimProcessor::LearnedCode(10) : 7;
+            EXPECT_EQ((*end)[4], code) << mode;
+            EXPECT_EQ(m_sim.LearnTable()[10], code) << mode;
+            EXPECT_FALSE(m_sim.PressKeyCode(0x3A).has_value()) << "nothing pending any more";
+            continue;
+        }
+        EXPECT_EQ(m_sim.PendingLearnKey(), 10) << mode;
+        const auto press = m_sim.PressKeyCode(0x3A);
+        ASSERT_EQ(press.has_value(), c.keyCodeAccepted) << mode;
+        EXPECT_EQ((*press)[2], 1);
+        EXPECT_EQ((*press)[3], 10);
+        EXPECT_EQ((*press)[4], 0x3A);
+        EXPECT_EQ(m_sim.LearnTable()[10], 0x3A) << mode;
+        EXPECT_EQ(m_sim.LearnTable()[0], 1) << mode;
+    }
+    // A stop cancels a pending manual learning.
+    m_sim.SetLearnAnswer(LearnAnswer::Manual);
+    m_sim.Handle(Command({96, 4}), SimClock::now());
+    Ask(Command({97}));
+    EXPECT_FALSE(m_sim.PressKeyCode(0x11).has_value());
+}
+
 TEST_F(SimProcessorTest, MachineSettingsStatusAndSmartHomeMemory) {
     Report settings = Ask(Command({146}));
     EXPECT_EQ(settings[1], 146);

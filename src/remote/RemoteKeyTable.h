@@ -1,0 +1,22 @@
+#pragma once
+
+#include "image/ParamImage.h"
+
+#include <array>
+#include <cstddef>
+#include <cstdint>
+
+namespace kv {
+
+/// Byte 0: status of the processor's last learning report; bytes 1..17: the learned code of
+/// keys 1..17. The first 18 bytes of the hub block.
+inline constexpr std::size_t kRemoteKeyTableSize = 18;
+inline constexpr int kRemoteKeys = 17;
+using RemoteKeyTable = std::array<std::uint8_t, kRemoteKeyTableSize>;
+
+/// The table as the image holds it now.
+RemoteKeyTable ImageRemoteKeyTable(const ParamImage& image);
+/// Replaces the image's table.
+void SetImageRemoteKeyTable(ParamImage& image, const RemoteKeyTable& table);
+
+} // namespace kv
