@@ -2,6 +2,7 @@
 
 #include "remote/RemoteKeys.h"
 
+#include <QFontMetricsF>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -30,6 +31,19 @@ constexpr Caption kCaptions[] = {
     {{14, 84, 92, 16}, "PITCH"},   {{114, 84, 92, 16}, "PITCH"},  {{14, 352, 68, 16}, "MIC"},
     {{76, 352, 68, 16}, "EFFECT"}, {{138, 352, 68, 16}, "MUSIC"},
 };
+
+constexpr int kPowerKey = 1;
+
+/// The power symbol: an open ring with a bar through its gap.
+void DrawPowerSymbol(QPainter& p, const QRectF& key) {
+    const double d = key.width() * 0.42;
+    const QRectF ring(key.center().x() - d / 2, key.center().y() - d / 2 + d * 0.06, d, d);
+    p.setPen(QPen(kFace, std::max(1.5, key.width() * 0.07), Qt::SolidLine, Qt::RoundCap));
+    p.setBrush(Qt::NoBrush);
+    p.drawArc(ring, 120 * 16, 300 * 16);
+    p.drawLine(QPointF(key.center().x(), ring.top() - d * 0.12),
+               QPointF(key.center().x(), ring.center().y()));
+}
 
 } // namespace
 
@@ -153,9 +167,19 @@ void CRemotePicture::paintEvent(QPaintEvent* /*event*/) {
         } else {
             p.drawRoundedRect(r, 8 * s, 8 * s);
         }
-        p.setFont(face);
-        p.setPen(kFace);
-        p.drawText(r, Qt::AlignCenter, QString::fromUtf8(key.face));
+        if (key.key == kPowerKey) {
+            DrawPowerSymbol(p, r);
+        } else {
+            QFont fitted = face;
+            const QString text = QString::fromUtf8(key.face);
+            while (fitted.pixelSize() > 6 &&
+                   QFontMetricsF(fitted).horizontalAdvance(text) > r.width() * 0.8) {
+                fitted.setPixelSize(fitted.pixelSize() - 1);
+            }
+            p.setFont(fitted);
+            p.setPen(kFace);
+            p.drawText(r, Qt::AlignCenter, text);
+        }
         const std::uint8_t learned = m_codes[static_cast<std::size_t>(key.key)];
         if (learned != 0) {
             p.setFont(code);
