@@ -216,9 +216,12 @@ TEST_F(KvsimFixture, StandardInputPressesAChosenKeyOrRefusesALearning) {
     EXPECT_EQ(SendUsbCommand({96, 3, -1}), 61);
     EXPECT_FALSE(
         Eventually([&] { return image.HubByte(0) != 0x55; }, std::chrono::milliseconds(300)));
+    const std::uint8_t key3 = image.HubByte(3);
     EXPECT_EQ(SendUsbCommand({97, -1}), 61);
-    kvsim.Send("press 0x10"); // the stop ended the learning
-    EXPECT_FALSE(Eventually([&] { return image.HubByte(3) != 0; }, std::chrono::milliseconds(200)));
+    EXPECT_EQ(SendUsbCommand({14, -1}), 61); // paced: the stop has been answered
+    kvsim.Send("press 0x10");                // the stop ended the learning
+    EXPECT_FALSE(
+        Eventually([&] { return image.HubByte(3) != key3; }, std::chrono::milliseconds(200)));
 }
 
 TEST_F(KvsimFixture, RejectsBadOptions) {
