@@ -14,6 +14,7 @@ class CSSVolumePanelTest : public ::testing::Test {
 protected:
     void SetUp() override {
         panel.resize(480, 480);
+        panel.show(); // a hidden widget gets its resize events only when shown
         panel.SetRoomSize(4, 4);
         panel.SetMarkerPosition(0, 0.0f, 0.0f);
         panel.SetMarkerPosition(1, -1.0f, 1.0f);
