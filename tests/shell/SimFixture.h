@@ -61,7 +61,9 @@ protected:
                 continue;
             }
             Bytes bytes{2};
-            for (const QByteArray& hex : line.mid(2).split(' ')) {
+            // The bytes end where the line's reading ("  # seconds what") begins.
+            const QByteArray hexPart = line.mid(2).split('#').front().trimmed();
+            for (const QByteArray& hex : hexPart.split(' ')) {
                 bytes.push_back(static_cast<std::uint8_t>(hex.toUInt(nullptr, 16)));
             }
             commands.push_back(bytes);
