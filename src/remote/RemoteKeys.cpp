@@ -7,7 +7,13 @@ namespace {
 // Layout of the drawn remote (220 x 520): power and mute on top, the pitch keys, the
 // direction pad with OK, the video menu keys, then three volume rockers.
 const std::array<RemoteKey, 17> kKeys = {{
-    {1, 1587, "Learning key:Power key", "您正在学习的键：启动/待机", "POWER", {34, 40, 40, 40}, true},
+    {1,
+     1587,
+     "Learning key:Power key",
+     "您正在学习的键：启动/待机",
+     "POWER",
+     {34, 40, 40, 40},
+     true},
     {2, 1600, "Learning key: Pitch-", "您正在学习的键：降调", "♭ -", {34, 104, 60, 30}, false},
     {3, 1601, "Learning key: Pitch+ ", "您正在学习的键：升调", "♯ +", {126, 104, 60, 30}, false},
     {4,
