@@ -36,6 +36,10 @@ public:
 struct Bench {
     Bench() : scope(sink) {
         kv::GetParamImage().InitDefaults();
+        // One speaker per channel, so that a listener step trims all eight.
+        for (int c = 0; c < 8; ++c) {
+            kv::GetParamImage().SetInt(kv::fields::outRole, c, c);
+        }
         panel.resize(kSize, kSize);
         const kv::RoomGeometry g = kv::GetParamImage().Geometry();
         panel.SetRoomSize(float(g.width), float(g.length));
