@@ -202,16 +202,23 @@ TEST_F(KvsimFixture, StandardInputPressesAChosenKeyOrRefusesALearning) {
     EXPECT_FALSE(Eventually([&] { return image.HubByte(10) != 0; }, std::chrono::milliseconds(300)))
         << "manual: nothing until a key is pressed";
     kvsim.Send("press 0x3A");
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: pressed key code 58");
     EXPECT_TRUE(Eventually([&] { return image.HubByte(10) == 0x3A; }));
     EXPECT_EQ(image.HubByte(0), 1);
 
+    // Standard input and the bus are read independently: each console command is confirmed
+    // (or followed by one that is) before the next learning request goes out on the bus.
     kvsim.Send("learn refuse");
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: learning requests: refuse");
     kvsim.Send("press 7"); // nothing pending: refused on the console, nothing sent
+    kvsim.Send("learn refuse");
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: learning requests: refuse");
     EXPECT_EQ(SendUsbCommand({96, 10, -1}), 61);
     EXPECT_TRUE(Eventually([&] { return image.HubByte(0) == 0; }));
     EXPECT_EQ(image.HubByte(10), 0x3A) << "a refusal keeps the learned code";
 
     kvsim.Send("learn silent");
+    EXPECT_EQ(kvsim.ReadyLine(), "kvsim: learning requests: silent");
     image.SetHubByte(0, 0x55);
     EXPECT_EQ(SendUsbCommand({96, 3, -1}), 61);
     EXPECT_FALSE(
