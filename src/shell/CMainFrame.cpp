@@ -2,6 +2,7 @@
 
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
+#include "pages/EditHistory.h"
 #include "shell/AppSettings.h"
 #include "shell/AppState.h"
 #include "shell/CAboutDlg.h"
@@ -33,6 +34,7 @@
 #include <QStatusBar>
 #include <QTextEdit>
 #include <QToolButton>
+#include <QUndoStack>
 
 #include <array>
 #include <utility>
@@ -116,8 +118,8 @@ int DigitOf(int key) {
 CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_settings(settings), m_ribbon(new CRibbon(this)),
       m_view(new CMX2240v13View(this)), m_connectionPane(new QLabel(this)),
-      m_modePane(new QLabel(this)), m_bypass(new QCheckBox(this)),
-      m_resetEq(new QPushButton(this)) {
+      m_modePane(new QLabel(this)), m_bypass(new QCheckBox(this)), m_resetEq(new QPushButton(this)),
+      m_undoStack(new QUndoStack(this)), m_undo(new QAction(this)), m_redo(new QAction(this)) {
     g_frame = this;
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Controller v2.0.9"));
@@ -131,6 +133,7 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     setMenuWidget(m_ribbon);
     setCentralWidget(m_view);
     BuildStatusBar();
+    BuildEditActions();
 
     connect(m_ribbon, &CRibbon::command, this, &CMainFrame::OnCommand);
     connect(m_ribbon, &CRibbon::recentFileChosen, this, &CMainFrame::OnRecentFile);
@@ -138,6 +141,8 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     connect(m_ribbon->ApplicationMenu(), &QMenu::aboutToShow, this,
             [this] { m_ribbon->SetRecentFiles(m_settings.RecentFiles()); });
     connect(m_view, &CMX2240v13View::synchronised, this, [this] {
+        // The image now is the processor's: the edits before it can no longer be undone.
+        ClearEditHistory();
         if (!m_pendingFile.isEmpty()) {
             const QString path = std::exchange(m_pendingFile, QString());
             if (!OpenRecentModeFile(this, path)) {
@@ -152,6 +157,7 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
 }
 
 CMainFrame::~CMainFrame() {
+    SetEditHistory(nullptr);
     qApp->removeEventFilter(this);
     if (g_frame == this) {
         g_frame = nullptr;
@@ -194,6 +200,31 @@ void CMainFrame::BuildStatusBar() {
 void CMainFrame::LabelStatusBar() {
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_resetEq->setText(Tr("重置均衡", "Reset EQ"));
+    m_undo->setText(Tr("撤销(&U)", "Undo(&U)"));
+    m_redo->setText(Tr("重做(&R)", "Redo(&R)"));
+    m_ribbon->SetEditMenuTitle(Tr("编辑", "Edit"));
+}
+
+void CMainFrame::BuildEditActions() {
+    // Every edit made through a page's field binder (and the ribbon's) is a step of this
+    // stack; undoing stores and sends the old value, then every window shows the image again.
+    SetEditHistory(m_undoStack, [this] { RefreshAll(); });
+    m_undo->setObjectName(QStringLiteral("undoAction"));
+    m_redo->setObjectName(QStringLiteral("redoAction"));
+    m_undo->setShortcut(QKeySequence(Qt::CTRL | Qt::Key_Z));
+    m_redo->setShortcuts(
+        {QKeySequence(Qt::CTRL | Qt::Key_Y), QKeySequence(Qt::CTRL | Qt::SHIFT | Qt::Key_Z)});
+    for (QAction* a : {m_undo, m_redo}) {
+        a->setShortcutContext(Qt::ApplicationShortcut);
+        a->setEnabled(false);
+        addAction(a);
+        m_ribbon->EditMenu()->addAction(a);
+    }
+    connect(m_undo, &QAction::triggered, m_undoStack, &QUndoStack::undo);
+    connect(m_redo, &QAction::triggered, m_undoStack, &QUndoStack::redo);
+    connect(m_undoStack, &QUndoStack::canUndoChanged, m_undo, &QAction::setEnabled);
+    connect(m_undoStack, &QUndoStack::canRedoChanged, m_redo, &QAction::setEnabled);
+    LabelStatusBar();
 }
 
 void CMainFrame::UpdateStatus() {
@@ -549,6 +580,8 @@ void ShowTrayNotice(const QString& title, const QString& text, int ms) {
 }
 
 void RunSyncDialog(const QString& text) {
+    // A mode recall, a file load or a write-all replaces the image.
+    ClearEditHistory();
     if (g_frame) {
         g_frame->View()->RunSyncDialog(text);
     }

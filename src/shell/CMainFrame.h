@@ -6,7 +6,9 @@
 #include <QPointer>
 #include <QTimer>
 
+class QAction;
 class QCheckBox;
+class QUndoStack;
 class QKeyEvent;
 class QLabel;
 class QPushButton;
@@ -41,6 +43,10 @@ public:
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetEqButton() const { return m_resetEq; }
     CInfoDlg* InfoWindow() const;
+    /// The undo history of the user's edits (Ctrl+Z, Ctrl+Y and the Edit menu).
+    QUndoStack* UndoStack() const { return m_undoStack; }
+    QAction* UndoAction() const { return m_undo; }
+    QAction* RedoAction() const { return m_redo; }
 
     /// Runs a command of the ribbon, the application menu or the mode menus.
     void OnCommand(int id);
@@ -65,6 +71,7 @@ protected:
 
 private:
     void BuildStatusBar();
+    void BuildEditActions();
     void OnCategoryChanged(int category);
     void OnRecentFile(const QString& path);
     void ToggleBypass();
@@ -82,6 +89,9 @@ private:
     QLabel* m_modePane;
     QCheckBox* m_bypass;
     QPushButton* m_resetEq;
+    QUndoStack* m_undoStack;
+    QAction* m_undo;
+    QAction* m_redo;
     QTimer m_statusTimer;
     QString m_pendingFile;
     // The key event last seen and where, so that its propagation to the parents is not

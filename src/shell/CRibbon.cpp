@@ -2,6 +2,7 @@
 
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
+#include "pages/FieldBinder.h"
 #include "shell/AppSettings.h"
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
@@ -96,7 +97,7 @@ std::size_t Index(QuickLevel level) {
     return static_cast<std::size_t>(level);
 }
 
-QString ValueText(const QuickLevelInfo& info, int position, bool labelVariant) {
+QString LevelText(const QuickLevelInfo& info, int position, bool labelVariant) {
     const bool english = LanguageIndex() == kEnglish;
     const char* prefix =
         english ? info.prefixEn : (labelVariant ? info.labelPrefixZh : info.prefixZh);
@@ -108,7 +109,8 @@ QString ValueText(const QuickLevelInfo& info, int position, bool labelVariant) {
 
 CRibbon::CRibbon(QWidget* parent)
     : QWidget(parent), m_tabs(new QTabBar(this)), m_stack(new QStackedWidget(this)),
-      m_appButton(new QToolButton(this)), m_appMenu(new QMenu(this)) {
+      m_appButton(new QToolButton(this)), m_appMenu(new QMenu(this)),
+      m_editButton(new QToolButton(this)), m_editMenu(new QMenu(this)) {
     setObjectName(QStringLiteral("ribbon"));
     setAttribute(Qt::WA_StyledBackground);
     auto* layout = new QVBoxLayout(this);
@@ -125,10 +127,58 @@ CRibbon::CRibbon(QWidget* parent)
         m_stack->setCurrentIndex(index);
         emit categoryChanged(index);
     });
+    BindQuickControls();
     for (int c = 0; c < kCategoryCount; ++c) {
         NameCategory(c, true);
     }
     LabelQuickControls();
+}
+
+void CRibbon::BindQuickControls() {
+    std::vector<FieldBinding> bindings;
+    for (const QuickLevelInfo& info : kQuickLevels) {
+        for (int c = 0; c < kCategoryCount; ++c) {
+            const auto k = static_cast<std::size_t>(c);
+            bindings.push_back({info.sliderIds[k], info.field, 0, 0, nullptr, info.setter});
+            if (info.muteField) {
+                bindings.push_back({info.muteIds[k], info.muteField, 0});
+            }
+        }
+    }
+    m_binder = new FieldBinder(bindings, this);
+    for (const QuickLevelInfo& info : kQuickLevels) {
+        for (int c = 0; c < kCategoryCount; ++c) {
+            const auto k = static_cast<std::size_t>(c);
+            const Category& cat = m_categories[k];
+            m_binder->Attach(info.sliderIds[k], cat.sliders[Index(info.level)]);
+            m_binder->Attach(info.muteIds[k], cat.mutes[Index(info.level)]);
+        }
+        if (info.limitHubByte >= 0) {
+            m_binder->SetAdjust(*info.field, [&info](double position) {
+                const int maximum =
+                    GetParamImage().HubByte(static_cast<std::size_t>(info.limitHubByte));
+                if (position > maximum) {
+                    ShowInfo(Tr(info.limitZh, info.limitEn), kNoticeMs);
+                    return static_cast<double>(maximum);
+                }
+                return position;
+            });
+        }
+        if (info.muteField) {
+            m_binder->SetHook(*info.field, [&info](double) {
+                if (GetParamImage().Int(*info.muteField) != 0) {
+                    ShowInfo(Tr("当前是静音状态", "vol is mute"), kNoticeMs);
+                }
+            });
+        }
+    }
+    connect(m_binder, &FieldBinder::changed, this, [this](const MainField* field, int) {
+        for (const QuickLevelInfo& info : kQuickLevels) {
+            if (info.field->slot == field->slot) {
+                WriteValueLabels(info.level, GetParamImage().Slot(field->slot), false);
+            }
+        }
+    });
 }
 
 void CRibbon::BuildTopBar() {
@@ -164,7 +214,15 @@ void CRibbon::BuildTopBar() {
     m_tabs->addTab(CategoryTitle(kOutput, kChinese));
     m_tabs->installEventFilter(this);
 
+    m_editButton->setObjectName(QStringLiteral("editButton"));
+    m_editButton->setPopupMode(QToolButton::InstantPopup);
+    m_editButton->setMenu(m_editMenu);
+    m_editButton->setFocusPolicy(Qt::NoFocus);
+    m_editButton->setAutoRaise(true);
+    m_editMenu->setObjectName(QStringLiteral("editMenu"));
+
     row->addWidget(m_appButton, 0, Qt::AlignBottom);
+    row->addWidget(m_editButton, 0, Qt::AlignBottom);
     row->addSpacing(10);
     row->addWidget(m_tabs, 0, Qt::AlignBottom);
     row->addStretch(1);
@@ -261,8 +319,6 @@ QWidget* CRibbon::BuildLevelPanel(Category& c, int category, const QuickLevelInf
     slider->setFocusPolicy(Qt::NoFocus);
     slider->setMinimumWidth(90);
     SetControlId(slider, info.sliderIds[static_cast<std::size_t>(category)]);
-    connect(slider, &QSlider::valueChanged, this,
-            [this, level = info.level] { SliderCommand(level); });
 
     column->addWidget(value);
     column->addWidget(slider);
@@ -272,7 +328,6 @@ QWidget* CRibbon::BuildLevelPanel(Category& c, int category, const QuickLevelInf
         mute->setFocusPolicy(Qt::NoFocus);
         mute->setObjectName(QStringLiteral("muteBox"));
         SetControlId(mute, info.muteIds[static_cast<std::size_t>(category)]);
-        connect(mute, &QCheckBox::clicked, this, [this, kind = *info.mute] { ToggleMute(kind); });
         column->addWidget(mute);
     } else {
         column->addStretch(1);
@@ -328,6 +383,10 @@ QWidget* CRibbon::BuildFilePanel(Category& c, int category, bool load) {
     return panel;
 }
 
+void CRibbon::SetEditMenuTitle(const QString& title) {
+    m_editButton->setText(title);
+}
+
 int CRibbon::ActiveCategory() const {
     return m_tabs->currentIndex() == kOutput ? kOutput : kInput;
 }
@@ -368,78 +427,38 @@ QToolButton* CRibbon::Button(int commandId) const {
     return nullptr;
 }
 
-void CRibbon::SetSliders(QuickLevel level, int position) {
-    for (const Category& c : m_categories) {
-        const QSignalBlocker blocker(c.sliders[Index(level)]);
-        c.sliders[Index(level)]->setValue(position);
-    }
-}
-
 void CRibbon::WriteValueLabels(QuickLevel level, int position, bool labelVariant) {
-    const QString text = ValueText(QuickLevelOf(level), position, labelVariant);
+    const QString text = LevelText(QuickLevelOf(level), position, labelVariant);
     for (const Category& c : m_categories) {
         c.values[Index(level)]->setText(text);
     }
 }
 
 void CRibbon::SliderCommand(QuickLevel level) {
-    const QuickLevelInfo& info = QuickLevelOf(level);
-    ParamImage& image = GetParamImage();
-    int position = Slider(level, ActiveCategory())->value();
-    if (info.limitHubByte >= 0) {
-        const int maximum = image.HubByte(static_cast<std::size_t>(info.limitHubByte));
-        if (position > maximum) {
-            position = maximum;
-            ShowInfo(Tr(info.limitZh, info.limitEn), kNoticeMs);
-        }
-    }
-    SetSliders(level, position);
-    image.SetSlot(info.field->slot, position);
-    const double value = position / info.divisor + info.offset;
-    device::SendParam(info.module, info.item, value, info.count);
-    if (info.secondItem >= 0) {
-        device::SendParam(info.module, info.secondItem, value, info.count);
-    }
-    if (info.muteField && image.Int(*info.muteField) != 0) {
-        ShowInfo(Tr("当前是静音状态", "vol is mute"), kNoticeMs);
-    }
-    WriteValueLabels(level, position, false);
+    const int category = ActiveCategory();
+    m_binder->Edit(QuickLevelOf(level).sliderIds[static_cast<std::size_t>(category)],
+                   Slider(level, category)->value());
 }
 
 void CRibbon::StepLevel(QuickLevel level, int delta) {
-    const int position =
-        std::clamp(Slider(level, ActiveCategory())->value() + delta, 0, kSliderMax);
-    SetSliders(level, position);
-    SliderCommand(level);
+    const int category = ActiveCategory();
+    const int position = std::clamp(Slider(level, category)->value() + delta, 0, kSliderMax);
+    m_binder->Edit(QuickLevelOf(level).sliderIds[static_cast<std::size_t>(category)], position);
 }
 
 bool CRibbon::ToggleMute(MuteKind kind) {
-    const bool muted = GetParamImage().Int(*QuickLevelOfMute(kind).muteField) == 0;
-    device::SetMute(kind, muted);
-    UpdateMuteBoxes();
+    const QuickLevelInfo& info = QuickLevelOfMute(kind);
+    const bool muted = GetParamImage().Int(*info.muteField) == 0;
+    m_binder->Edit(info.muteIds[0], muted ? 1.0 : 0.0);
     return muted;
 }
 
-void CRibbon::UpdateMuteBoxes() {
-    const ParamImage& image = GetParamImage();
-    for (MuteKind kind : kMuteKinds) {
-        const bool muted = image.Int(*QuickLevelOfMute(kind).muteField) != 0;
-        for (int c = 0; c < kCategoryCount; ++c) {
-            QCheckBox* box = MuteBox(kind, c);
-            const QSignalBlocker blocker(box);
-            box->setChecked(muted);
-        }
-    }
-}
-
 void CRibbon::RefreshQuickControls() {
+    m_binder->RefreshFromImage();
     const ParamImage& image = GetParamImage();
     for (const QuickLevelInfo& info : kQuickLevels) {
-        const int value = image.Slot(info.field->slot);
-        SetSliders(info.level, std::clamp(value, 0, kSliderMax));
-        WriteValueLabels(info.level, value, false);
+        WriteValueLabels(info.level, image.Slot(info.field->slot), false);
     }
-    UpdateMuteBoxes();
 }
 
 void CRibbon::NameCategory(int category, bool force) {

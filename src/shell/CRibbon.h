@@ -16,6 +16,8 @@ class QToolButton;
 
 namespace kv {
 
+class FieldBinder;
+
 /// The ribbon of the main window: the application menu, the two categories "Input" and
 /// "Output" with their own copies of the quick controls, and the buttons beside the tabs.
 /// It runs the slider and mute commands itself; every other command is emitted.
@@ -39,11 +41,15 @@ public:
     QCheckBox* MuteBox(MuteKind kind, int category) const;
     QToolButton* Button(int commandId) const;
     QMenu* ApplicationMenu() const { return m_appMenu; }
+    /// The Edit menu (undo and redo) beside the application menu.
+    QMenu* EditMenu() const { return m_editMenu; }
+    void SetEditMenuTitle(const QString& title);
     QMenu* ModeMenu(int menuId) const;
     QTabBar* Tabs() const { return m_tabs; }
 
     /// The slider command: reads the active copy, applies the limit, sets both copies,
-    /// stores, sends, shows the mute notice and rewrites both value labels.
+    /// stores, sends, shows the mute notice and rewrites both value labels (all through the
+    /// field binder, as an undo step).
     void SliderCommand(QuickLevel level);
     /// Moves both copies by delta (stopping at 0 and 100) and runs the slider command.
     void StepLevel(QuickLevel level, int delta);
@@ -88,9 +94,8 @@ private:
     QToolButton* MakeCommandButton(int id, const QString& icon, QWidget* parent);
     void BuildModeMenus();
     void UpdateModeMenuChecks();
-    void SetSliders(QuickLevel level, int position);
+    void BindQuickControls();
     void WriteValueLabels(QuickLevel level, int position, bool labelVariant);
-    void UpdateMuteBoxes();
     /// Renames a category and its panels for the language; only when its name changes
     /// unless forced.
     void NameCategory(int category, bool force);
@@ -99,7 +104,10 @@ private:
     QStackedWidget* m_stack;
     QToolButton* m_appButton;
     QMenu* m_appMenu;
+    QToolButton* m_editButton;
+    QMenu* m_editMenu;
     std::array<Category, kCategoryCount> m_categories{};
+    FieldBinder* m_binder = nullptr;
     std::array<QMenu*, 4> m_modeMenus{}; ///< 456, 457, 479, 480
     std::vector<QToolButton*> m_buttons;
     QStringList m_recentFiles;

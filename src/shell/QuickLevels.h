@@ -1,6 +1,7 @@
 #pragma once
 
 #include "image/MainFields.h"
+#include "pages/EditHistory.h"
 #include "shell/DeviceAdapter.h"
 
 #include <array>
@@ -12,17 +13,13 @@ namespace kv {
 enum class QuickLevel { Mic, Effect, Reverb, Echo, Music, NoiseGate };
 inline constexpr int kQuickLevelCount = 6;
 
-/// One quick level: its image field, the command it sends, its limit, its mute field and
-/// the control numbers of its Input and Output copies.
+/// One quick level: its image field and how it is sent, its limit, its mute field and the
+/// control numbers of its Input and Output copies. Module, item and encoding come from the
+/// command table through the field's setter.
 struct QuickLevelInfo {
     QuickLevel level;
     const MainField* field;
-    int module;
-    int item;
-    int secondItem; ///< a second command with the same value, or -1
-    int count;      ///< values per command
-    double divisor; ///< value sent = position / divisor + offset
-    double offset;
+    FieldSetter setter;
     int limitHubByte; ///< hub byte holding the maximum, or -1
     const char* limitZh;
     const char* limitEn;
@@ -42,15 +39,12 @@ struct QuickLevelInfo {
 inline constexpr int kMaxMicHubByte = 541;
 inline constexpr int kMaxMusicHubByte = 542;
 
+// The microphone, effect and music levels travel with the small volume offset; reverb, echo
+// and the noise gate as the command table encodes them.
 inline constexpr std::array<QuickLevelInfo, kQuickLevelCount> kQuickLevels = {{
     {QuickLevel::Mic,
      &fields::micVolume,
-     1,
-     14,
-     -1,
-     1,
-     100.0,
-     0.0005,
+     &StoreAndSendLevel,
      kMaxMicHubByte,
      "不能超过最大话筒音量!",
      "Mic vol can't over max value!",
@@ -67,12 +61,7 @@ inline constexpr std::array<QuickLevelInfo, kQuickLevelCount> kQuickLevels = {{
      {32847, 32859}},
     {QuickLevel::Effect,
      &fields::effectVolume,
-     1,
-     34,
-     57,
-     1,
-     100.0,
-     0.0005,
+     &StoreAndSendLevel,
      -1,
      nullptr,
      nullptr,
@@ -89,12 +78,7 @@ inline constexpr std::array<QuickLevelInfo, kQuickLevelCount> kQuickLevels = {{
      {0, 0}},
     {QuickLevel::Reverb,
      &fields::reverbVolume,
-     3,
-     24,
-     -1,
-     2,
-     100.0,
-     0.0,
+     &StoreAndSend,
      -1,
      nullptr,
      nullptr,
@@ -111,12 +95,7 @@ inline constexpr std::array<QuickLevelInfo, kQuickLevelCount> kQuickLevels = {{
      {32848, 32862}},
     {QuickLevel::Echo,
      &fields::echoVolume,
-     2,
-     26,
-     -1,
-     1,
-     100.0,
-     0.0,
+     &StoreAndSend,
      -1,
      nullptr,
      nullptr,
@@ -133,12 +112,7 @@ inline constexpr std::array<QuickLevelInfo, kQuickLevelCount> kQuickLevels = {{
      {32849, 32865}},
     {QuickLevel::Music,
      &fields::musicVolume,
-     4,
-     12,
-     -1,
-     1,
-     100.0,
-     0.0005,
+     &StoreAndSendLevel,
      kMaxMusicHubByte,
      "不能超过最大音乐音量!",
      "Music vol can't over max value!",
@@ -155,12 +129,7 @@ inline constexpr std::array<QuickLevelInfo, kQuickLevelCount> kQuickLevels = {{
      {32850, 32868}},
     {QuickLevel::NoiseGate,
      &fields::musicNoiseGate,
-     4,
-     22,
-     -1,
-     1,
-     10000.0,
-     0.0,
+     &StoreAndSend,
      -1,
      nullptr,
      nullptr,
