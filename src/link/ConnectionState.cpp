@@ -1,5 +1,8 @@
 #include "link/ConnectionState.h"
 
+#include <condition_variable>
+#include <mutex>
+
 namespace kv {
 
 std::atomic<int> g_bDeviceConnected{0};
@@ -15,6 +18,26 @@ std::atomic<int> g_bZWaveResponse{0};
 std::atomic<int> g_bZWaveSynchronised{0};
 
 StatusRecord g_statusRecord;
+
+namespace {
+/// Guards nothing but the hand-over between SetZwaveFlag and WaitZwaveFlag, so that a flag
+/// set between a waiter's test and its sleep still wakes it.
+std::mutex g_zwaveFlagLock;
+std::condition_variable g_zwaveFlagChanged;
+} // namespace
+
+void SetZwaveFlag(std::atomic<int>& flag) {
+    {
+        const std::lock_guard lock(g_zwaveFlagLock);
+        flag.store(1);
+    }
+    g_zwaveFlagChanged.notify_all();
+}
+
+bool WaitZwaveFlag(const std::atomic<int>& flag, std::chrono::milliseconds timeout) {
+    std::unique_lock lock(g_zwaveFlagLock);
+    return g_zwaveFlagChanged.wait_for(lock, timeout, [&] { return flag.load() != 0; });
+}
 
 void StatusRecord::Clear() {
     for (auto& b : m_bytes) {

@@ -2,6 +2,7 @@
 
 #include <array>
 #include <atomic>
+#include <chrono>
 #include <cstdint>
 
 /// Process-wide connection state shared by the link, the dispatcher, the synchronisation
@@ -26,6 +27,11 @@ extern std::atomic<int> g_bZWaveInitData;
 extern std::atomic<int> g_bZWaveStepDone;
 extern std::atomic<int> g_bZWaveResponse;
 extern std::atomic<int> g_bZWaveSynchronised;
+
+/// Sets one of the Z-Wave hub flags and wakes every thread waiting for a hub flag.
+void SetZwaveFlag(std::atomic<int>& flag);
+/// Waits until flag is non-zero or timeout has passed; true when it was set.
+bool WaitZwaveFlag(const std::atomic<int>& flag, std::chrono::milliseconds timeout);
 
 inline constexpr std::size_t kStatusRecordSize = 16;
 

@@ -17,6 +17,8 @@ namespace kv {
 namespace {
 
 constexpr auto kAckPause = std::chrono::milliseconds(20);
+/// Length byte of the shortest frame: type, function and checksum.
+constexpr std::size_t kMinFrameLength = 3;
 constexpr std::uint8_t kSendDataOk = 0;
 constexpr std::uint8_t kSendDataNoAck = 1;
 constexpr std::uint8_t kAddNodeReady = 1;
@@ -24,6 +26,11 @@ constexpr std::uint8_t kAddNodeFound = 2;
 constexpr std::uint8_t kAddNodeDone = 5;
 constexpr std::uint8_t kAddNodeFailed = 7;
 constexpr std::uint8_t kRemoveNodeDone = 6;
+
+/// Index of the checksum byte: the parameters of a valid frame end just before it.
+std::size_t FrameEnd(const std::uint8_t* b) {
+    return 4u + b[4];
+}
 
 void Post(std::uintptr_t function, std::intptr_t value) {
     if (ILinkReceiver* receiver = LinkReceiver()) {
@@ -43,7 +50,10 @@ void SetPresent(ParamImage& image, int node, bool present) {
 void InitData(ParamImage& image, const std::uint8_t* b) {
     image.WriteBlock(Block::Hub, kHubNodeTableOffset,
                      std::array<std::uint8_t, kHubNodeTableSize>{});
-    const int bitmapBytes = std::min<int>(b[9], zwave::kMaxBitmapBytes);
+    const std::size_t end = FrameEnd(b);
+    const std::size_t inFrame = end > 10 ? end - 10 : 0;
+    const int bitmapBytes = static_cast<int>(
+        std::min<std::size_t>({b[9], static_cast<std::size_t>(zwave::kMaxBitmapBytes), inFrame}));
     for (int i = 0; i < bitmapBytes; ++i) {
         for (int j = 0; j < 8; ++j) {
             if ((b[10 + i] >> j) & 1) {
@@ -51,19 +61,19 @@ void InitData(ParamImage& image, const std::uint8_t* b) {
             }
         }
     }
-    g_bZWaveInitData.store(1);
+    SetZwaveFlag(g_bZWaveInitData);
 }
 
 void ApplicationCommand(ParamImage& image, const std::uint8_t* b) {
     const int node = b[8];
     const std::size_t last = 9u + b[9];
-    if (node > kMaxNodeId || last >= kReportSize) {
+    if (node > kMaxNodeId || b[9] == 0 || last >= FrameEnd(b)) {
         return;
     }
     const std::uint8_t value = b[last];
     image.SetHubByte(kHubNodeTableOffset + 1 + 2 * static_cast<std::size_t>(node), value);
-    g_bZWaveResponse.store(1);
-    g_bZWaveStepDone.store(1);
+    SetZwaveFlag(g_bZWaveResponse);
+    SetZwaveFlag(g_bZWaveStepDone);
     Post(zwave::kApplicationCommand, NodeEvent(node, value));
 }
 
@@ -71,12 +81,12 @@ void SendDataCallback(const std::uint8_t* b) {
     const std::uint8_t id = b[7];
     if (b[8] == kSendDataOk) {
         if (id != zwave::kRemoteKeyCallback) {
-            g_bZWaveStepDone.store(1);
+            SetZwaveFlag(g_bZWaveStepDone);
         }
         Post(zwave::kSendData, NodeEvent(id, 0));
     } else if (b[8] == kSendDataNoAck) {
-        g_bZWaveResponse.store(1);
-        g_bZWaveStepDone.store(1);
+        SetZwaveFlag(g_bZWaveResponse);
+        SetZwaveFlag(g_bZWaveStepDone);
         Post(zwave::kSendData, NodeEvent(id, 1));
     }
 }
@@ -118,8 +128,24 @@ void RemoveNodeCallback(ParamImage& image, const std::uint8_t* b) {
 
 } // namespace
 
+bool ValidZwaveFrame(const std::uint8_t* b) {
+    const std::size_t len = b[4];
+    if (b[3] != zwave::kFrameStart || len < kMinFrameLength || 4 + len >= kReportSize) {
+        return false;
+    }
+    std::uint8_t checksum = 0xFF;
+    for (std::size_t i = 4; i < 4 + len; ++i) {
+        checksum ^= b[i];
+    }
+    return checksum == b[4 + len];
+}
+
 void HandleZwaveFrame(ParamImage& image, const std::uint8_t* b) {
     if (b[3] == zwave::kAck) {
+        return;
+    }
+    if (!ValidZwaveFrame(b)) {
+        DebugWrite("ZWave frame dropped\n");
         return;
     }
     std::array<std::uint8_t, kReportSize> ack{2, report::kZWaveRelay, 1, zwave::kAck};
@@ -137,7 +163,7 @@ void HandleZwaveFrame(ParamImage& image, const std::uint8_t* b) {
         SendDataCallback(b);
         break;
     case zwave::kSetDefault:
-        g_bZWaveStepDone.store(1);
+        SetZwaveFlag(g_bZWaveStepDone);
         Post(zwave::kSetDefault, 0);
         break;
     case zwave::kAddNode:

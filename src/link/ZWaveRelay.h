@@ -22,9 +22,14 @@ inline constexpr std::uint8_t kRemoteKeyCallback = 68;
 inline constexpr int kMaxBitmapBytes = 29;
 } // namespace zwave
 
+/// True when report 18 carries a whole frame: start byte, a length that keeps the frame in
+/// the report, and the checksum (0xFF XOR every byte from the length to the last parameter).
+bool ValidZwaveFrame(const std::uint8_t* report);
+
 /// Report 18 on the reader thread: acknowledges a relayed frame (no-wait write, then 20 ms),
 /// updates the node table and the hub flags and posts WM_ZWAVE_EVENT. Frames naming a node
-/// above 232, or whose command runs past the report, change nothing.
+/// above 232, whose command runs past the frame, or that are not valid frames change nothing
+/// and are not acknowledged.
 void HandleZwaveFrame(ParamImage& image, const std::uint8_t* report);
 
 } // namespace kv

@@ -276,14 +276,27 @@ TEST_F(DispatcherTest, ReReadRequestsStartTheReadAll) {
 
 // --- Z-Wave relay, through the reader thread of a connected link -------------------------
 
-/// Report 18 carrying a controller frame: 01 len type function params... (no checksum
-/// needed: the relay does not check it).
+/// Report 18 carrying a controller frame: 01 len type function params..., the parameters
+/// padded with zeros up to the length, then the checksum.
 Bytes61 Frame(std::initializer_list<int> frame) {
     Bytes61 r = MakeReport({1, 18, static_cast<int>(frame.size())});
     std::size_t i = 3;
     for (int b : frame) {
         r[i++] = static_cast<std::uint8_t>(b);
     }
+    const std::size_t len = r[4];
+    if (r[3] == 1 && 4 + len < r.size()) {
+        std::uint8_t checksum = 0xFF;
+        for (std::size_t k = 4; k < 4 + len; ++k) {
+            checksum ^= r[k];
+        }
+        r[4 + len] = checksum;
+    }
+    return r;
+}
+
+Bytes61 WithByte(Bytes61 r, std::size_t at, std::uint8_t value) {
+    r[at] = value;
     return r;
 }
 
@@ -334,6 +347,11 @@ TEST_F(LinkFixture, RelayedZWaveFramesUpdateTheHubAndAreAcknowledged) {
         {"add node done above 232", Frame({1, 7, 0, 0x4A, 0x30, 5, 250}), {}, {}},
         {"remove node done", Frame({1, 7, 0, 0x4B, 9, 6, 2}), {{24 + 4, 0}}, {{75, 2 * 65536 + 6}}},
         {"remove node failed", Frame({1, 7, 0, 0x4B, 9, 7, 0}), {}, {{75, 7}}},
+        {"an unknown function is acknowledged and ignored", Frame({1, 5, 0, 0x77, 1, 2}), {}, {}},
+        {"a command ending in the checksum is ignored",
+         Frame({1, 8, 0, 4, 0, 5, 3, 0x20, 0x03}),
+         {{25 + 10, 0x63}},
+         {}},
     };
     std::size_t writes = 0;
     for (const RelayRow& row : rows) {
@@ -363,10 +381,23 @@ TEST_F(LinkFixture, RelayedZWaveFramesUpdateTheHubAndAreAcknowledged) {
     EXPECT_EQ(record[0], 0xA0);
     EXPECT_EQ(record[27], 0xA0 + 27);
 
-    // An acknowledgement from the controller is not acknowledged.
-    device->Inject(Frame({6}));
-    ASSERT_TRUE(device->WaitIdle());
-    EXPECT_EQ(device->Writes().size(), writes);
+    // Neither an acknowledgement from the controller nor a damaged frame is acknowledged,
+    // and a damaged frame changes nothing.
+    const Bytes61 report5 = Frame({1, 9, 0, 4, 0, 5, 3, 0x20, 0x03, 0x44});
+    const std::vector<std::pair<const char*, Bytes61>> ignored = {
+        {"acknowledgement", Frame({6})},
+        {"wrong checksum", WithByte(report5, 13, report5[13] ^ 1)},
+        {"length past the report", WithByte(report5, 4, 57)},
+        {"length too short", Frame({1, 2, 0, 4})},
+        {"no frame start", WithByte(report5, 3, 0x15)},
+    };
+    for (const auto& [name, report] : ignored) {
+        SCOPED_TRACE(name);
+        device->Inject(report);
+        ASSERT_TRUE(device->WaitIdle());
+        EXPECT_EQ(device->Writes().size(), writes);
+        EXPECT_EQ(image.HubByte(25 + 10), 0x63);
+    }
 }
 
 } // namespace

@@ -1,0 +1,192 @@
+#include "smarthome/ZwaveDevices.h"
+
+#include "image/ParamImage.h"
+#include "link/ConnectionState.h"
+#include "link/DebugLog.h"
+#include "link/Link.h"
+#include "link/LinkReceiver.h"
+#include "smarthome/ZwaveFrames.h"
+#include "smarthome/ZwaveNodes.h"
+
+#include <array>
+#include <condition_variable>
+#include <functional>
+#include <mutex>
+#include <thread>
+
+namespace kv {
+
+namespace {
+
+constexpr auto kReadAllLead = std::chrono::milliseconds(30);
+constexpr auto kRecordsToScenes = std::chrono::milliseconds(50);
+constexpr auto kSettle = std::chrono::milliseconds(100);
+constexpr std::uintptr_t kHubTablesRead = 8;
+
+void WriteMemory(const zwave::OutReport& report) {
+    WriteUsbData(report.data(), report.size());
+}
+
+void SendSync(bool waitForWindow) {
+    if (ILinkReceiver* receiver = LinkReceiver()) {
+        if (waitForWindow) {
+            receiver->SendViewMessage(WM_ZWAVE_SYNC, kHubTablesRead, 0);
+        } else {
+            receiver->PostViewMessage(WM_ZWAVE_SYNC, kHubTablesRead, 0);
+        }
+    }
+}
+
+/// The read and reset threads still running. Never destroyed: a detached thread may end
+/// after static destruction has begun.
+struct ZwaveThreads {
+    std::mutex lock; ///< guards running
+    std::condition_variable ended;
+    int running = 0;
+};
+
+ZwaveThreads& Threads() {
+    static auto* threads = new ZwaveThreads;
+    return *threads;
+}
+
+void StartDetached(void (*body)()) {
+    ZwaveThreads& threads = Threads();
+    {
+        const std::lock_guard lock(threads.lock);
+        ++threads.running;
+    }
+    std::thread([body, &threads] {
+        body();
+        {
+            const std::lock_guard lock(threads.lock);
+            --threads.running;
+        }
+        threads.ended.notify_all();
+    }).detach();
+}
+
+} // namespace
+
+void SendZwaveFrame(std::span<const std::uint8_t> payload) {
+    const zwave::OutReport report = zwave::RequestFrame(payload);
+    WriteUsbDataNoWait(report.data());
+}
+
+void WriteDeviceRecord(int node) {
+    if (node < 0 || node > zwave::kLastNode) {
+        return;
+    }
+    std::array<std::uint8_t, kDeviceRecordSize> record{};
+    GetParamImage().ReadBlock(Block::DeviceTable,
+                              static_cast<std::size_t>(node) * kDeviceRecordSize, record);
+    WriteMemory(zwave::MemoryWrite(node * static_cast<int>(kDeviceRecordSize), record));
+}
+
+void SetNodeValue(int node, std::uint8_t value) {
+    ParamImage& image = GetParamImage();
+    if (node < zwave::kFirstDeviceNode || !zwave::NodePresent(image, node)) {
+        DebugWrite("此ID不存在，跳过设置命令");
+        return;
+    }
+    zwave::SetNodeValueInImage(image, node, value);
+    SendZwaveFrame(zwave::BasicSetPayload(node, value));
+}
+
+bool ZwaveReadNodeList() {
+    g_bZWaveInitData.store(0);
+    SendZwaveFrame(zwave::GetInitDataPayload());
+    return WaitZwaveFlag(g_bZWaveInitData, zwave::kNodeListTimeout);
+}
+
+void ZWAVE_ReadAll() {
+    std::this_thread::sleep_for(kReadAllLead);
+    DebugWrite("ZWAVE_ReadAll\n");
+    for (int node : zwave::PresentDevices(GetParamImage())) {
+        WriteMemory(
+            zwave::MemoryRead(node * static_cast<int>(kDeviceRecordSize), kDeviceRecordSize));
+    }
+    std::this_thread::sleep_for(kRecordsToScenes);
+    for (int k = 0; k < kSceneRecords; ++k) {
+        WriteMemory(zwave::MemoryRead(
+            zwave::kSceneMemoryAddress + k * static_cast<int>(kSceneRecordSize), kSceneRecordSize));
+    }
+}
+
+bool ZwaveSetDefault() {
+    g_bZWaveStepDone.store(0);
+    SendZwaveFrame(zwave::SetDefaultPayload());
+    return WaitZwaveFlag(g_bZWaveStepDone, zwave::kSetDefaultTimeout);
+}
+
+void ClearScenes() {
+    ParamImage& image = GetParamImage();
+    image.FillBlock(Block::SceneTable, 0);
+    const std::array<std::uint8_t, kSceneRecordSize> zero{};
+    for (int k = 0; k < kSceneRecords; ++k) {
+        WriteMemory(zwave::MemoryWrite(
+            zwave::kSceneMemoryAddress + k * static_cast<int>(kSceneRecordSize), zero));
+    }
+}
+
+void SynchronizeReadZWAVEThreadProc() {
+    ZwaveReadNodeList();
+    if (zwave::NodePresent(GetParamImage(), zwave::kControllerNode)) {
+        if (g_bZWaveInitData.load()) {
+            ZWAVE_ReadAll();
+            g_bZWaveSynchronised.store(1);
+            std::this_thread::sleep_for(kSettle);
+        }
+        SendSync(true);
+        DebugWrite("End thread: SynchronizeReadZWAVEThreadProc\n");
+    } else {
+        g_bZWaveSynchronised.store(0);
+        SendSync(false);
+    }
+}
+
+void SynchronizeResetThreadProc() {
+    ZwaveSetDefault();
+    ClearScenes();
+    ZwaveReadNodeList();
+    ZWAVE_ReadAll();
+    std::this_thread::sleep_for(kSettle);
+    SendSync(true);
+    DebugWrite("End thread: SynchronizeResetThreadProc\n");
+}
+
+void StartZwaveRead() {
+    StartDetached(&SynchronizeReadZWAVEThreadProc);
+}
+
+void StartZwaveReset() {
+    StartDetached(&SynchronizeResetThreadProc);
+}
+
+bool WaitZwaveThreads(std::chrono::milliseconds timeout) {
+    ZwaveThreads& threads = Threads();
+    std::unique_lock lock(threads.lock);
+    return threads.ended.wait_for(lock, timeout, [&] { return threads.running == 0; });
+}
+
+void ZwaveHubSend(int operation, int node, int value) {
+    switch (operation) {
+    case zwave::kOperationSet:
+        SetNodeValue(node, static_cast<std::uint8_t>(value));
+        break;
+    case zwave::kOperationAdd:
+        SendZwaveFrame(zwave::AddNodePayload());
+        break;
+    case zwave::kOperationRemove:
+        SendZwaveFrame(zwave::RemoveNodePayload());
+        break;
+    default:
+        break;
+    }
+}
+
+void ZwaveHubCancel(int operation) {
+    SendZwaveFrame(zwave::CancelPayload(operation));
+}
+
+} // namespace kv

@@ -1,0 +1,187 @@
+#include "smarthome/ZwaveEvents.h"
+#include "link/LinkFixture.h"
+#include "smarthome/ZwaveFrames.h"
+#include "smarthome/ZwaveNodes.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace kv::test {
+namespace {
+
+/// The windows as the event handling sees them: every call is recorded as a line.
+class RecordingUi : public IZwaveEventUi {
+public:
+    bool chinese = true;
+    int mode = 0;
+    bool shown = true;
+    std::vector<std::string> calls;
+
+    bool Chinese() const override { return chinese; }
+    int AddMode() const override { return mode; }
+    bool WaitShown() const override { return shown; }
+    void SetWaitText(const std::string& text, std::optional<WaitColour> colour) override {
+        std::string line = "text " + text;
+        if (colour) {
+            line += " (" + std::to_string(colour->red) + "," + std::to_string(colour->green) + "," +
+                    std::to_string(colour->blue) + ")";
+        }
+        calls.push_back(line);
+    }
+    void StopPendingWait() override { calls.push_back("stop timer"); }
+    void CloseWait() override { calls.push_back("close"); }
+    void EndWait(int ms) override { calls.push_back("end " + std::to_string(ms)); }
+    void ShowInfo(const std::string& text, int ms) override {
+        calls.push_back("info " + text + " " + std::to_string(ms));
+    }
+    void RefreshPages() override { calls.push_back("refresh"); }
+    void DeleteKeyFile(int node) override { calls.push_back("key file " + std::to_string(node)); }
+    void OnRemoteKeyStatus(int node, int value) override {
+        calls.push_back("key status " + std::to_string(node) + " " + std::to_string(value));
+    }
+};
+
+using Payload = std::vector<std::uint8_t>;
+
+struct EventRow {
+    const char* name;
+    int function;
+    int node;
+    int status;
+    int mode;
+    bool shown;
+    bool chinese;
+    std::vector<std::string> calls;
+    std::vector<Payload> frames; ///< request frames sent, in order
+};
+
+TEST_F(LinkFixture, EveryZwaveEventHasItsEffect) {
+    auto device = Connect(true);
+    const Payload stopRemoving = zwave::StopRemovingPayload();
+    const Payload add = zwave::AddNodePayload();
+    const std::vector<EventRow> rows = {
+        {"remove ready", 75, 0, 1, 0, true, true, {"text 请长按3秒确认删除"}, {}},
+        {"remove in progress while adding",
+         75,
+         0,
+         3,
+         1,
+         true,
+         true,
+         {"text 请长按3秒第一次确认"},
+         {}},
+        {"remove ready in English", 75, 0, 5, 0, true, false, {"text Press and hold 3 second"}, {}},
+        {"removed", 75, 5, 6, 0, true, true, {"key file 5", "close", "refresh"}, {stopRemoving}},
+        {"a device not in the network removed",
+         75,
+         0,
+         6,
+         0,
+         true,
+         true,
+         {"close", "refresh"},
+         {stopRemoving}},
+        {"excluded while adding: the add request follows",
+         75,
+         0,
+         6,
+         1,
+         true,
+         true,
+         {},
+         {stopRemoving, add}},
+        {"excluded while adding after the window went",
+         75,
+         0,
+         6,
+         1,
+         false,
+         true,
+         {},
+         {stopRemoving}},
+        {"remove failed",
+         75,
+         0,
+         7,
+         0,
+         true,
+         false,
+         {"stop timer", "text Remove failed,please retry (255,0,0)", "end 1000"},
+         {}},
+        {"remove failed without a window", 75, 0, 7, 0, false, true, {}, {}},
+        {"remove with another status", 75, 0, 9, 0, true, true, {}, {}},
+        {"add ready while adding",
+         74,
+         0,
+         1,
+         1,
+         true,
+         true,
+         {"text 请长按3秒第二次确认 (130,0,255)"},
+         {}},
+        {"add ready", 74, 0, 1, 0, true, true, {"text 请长按3秒确认添加 (130,0,255)"}, {}},
+        {"node found",
+         74,
+         0,
+         2,
+         1,
+         true,
+         false,
+         {"text Confirmed! Please wait... (255,0,210)"},
+         {}},
+        {"add failed",
+         74,
+         0,
+         7,
+         1,
+         true,
+         true,
+         {"text 添加失败，请重试 (255,0,0)", "end 1000"},
+         {}},
+        {"add failed without a window", 74, 0, 7, 1, false, true, {}, {}},
+        {"set done", 19, 67, 0, 0, true, true, {"close"}, {}},
+        {"set not answered", 19, 67, 1, 0, true, true, {"close", "info 设置超时 1100"}, {}},
+        {"key not answered", 19, 68, 1, 0, true, false, {"close", "info set timeout 1100"}, {}},
+        {"key sent: the node's report follows", 19, 68, 0, 0, true, true, {}, {}},
+        {"another callback id", 19, 2, 1, 0, true, true, {}, {}},
+        {"a remote-key status", 4, 5, 3, 0, true, true, {"key status 5 3"}, {}},
+        {"an ordinary value", 4, 5, 99, 0, true, true, {}, {}},
+        {"set default", 66, 0, 0, 0, true, true, {}, {}},
+    };
+    std::size_t writes = device->Writes().size();
+    for (const EventRow& row : rows) {
+        SCOPED_TRACE(row.name);
+        RecordingUi ui;
+        ui.mode = row.mode;
+        ui.shown = row.shown;
+        ui.chinese = row.chinese;
+        OnZwaveEvent(ui, row.function, row.node, row.status);
+        EXPECT_EQ(ui.calls, row.calls);
+        writes += row.frames.size();
+        ASSERT_TRUE(device->WaitIdle(writes));
+        const auto all = device->Writes();
+        ASSERT_EQ(all.size(), writes);
+        for (std::size_t i = 0; i < row.frames.size(); ++i) {
+            EXPECT_EQ(all[writes - row.frames.size() + i], zwave::RequestFrame(row.frames[i]));
+        }
+    }
+}
+
+TEST_F(LinkFixture, AnAddedNodeGetsItsRecordWritten) {
+    auto device = Connect(true);
+    ParamImage& image = GetParamImage();
+    zwave::StoreDeviceRecord(image, 7, {zwave::kDimmerType, u"Lamp"});
+    RecordingUi ui;
+    ui.mode = 1;
+    OnZwaveEventMessage(ui, 74, (7 << 16) | 5);
+    EXPECT_EQ(ui.calls, (std::vector<std::string>{"close", "refresh"}));
+    ASSERT_TRUE(device->WaitIdle(1));
+    EXPECT_EQ(device->Writes().back(),
+              zwave::MemoryWrite(7 * 28, zwave::EncodeDeviceRecord({2, u"Lamp"})));
+    EXPECT_EQ(device->Writes().back()[3], 196);
+}
+
+} // namespace
+} // namespace kv::test
