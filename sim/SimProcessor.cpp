@@ -2,7 +2,6 @@
 
 #include "image/ParamImage.h"
 #include "link/Dispatcher.h"
-#include "link/ZWaveRelay.h"
 #include "sim/ParamEncoder.h"
 
 #include <algorithm>
@@ -61,14 +60,6 @@ constexpr std::uint8_t kNotLearned = 0;
 constexpr std::array<std::uint8_t, 14> kDefaultSettings = {0, 0, 0, 255, 255, 99, 99,
                                                            0, 0, 0, 0,   0,   0,  0};
 
-// Z-Wave controller.
-constexpr std::uint8_t kRequest = 0x00;
-constexpr std::uint8_t kResponse = 0x01;
-constexpr std::uint8_t kApiVersion = 0x05;
-constexpr std::uint8_t kControllerCaps = 0x08;
-constexpr std::uint8_t kChipType = 0x05;
-constexpr std::uint8_t kTransmitNoAck = 1;
-
 int Address(const Report& c) {
     return c[2] * 256 + c[3];
 }
@@ -94,34 +85,6 @@ int ModeNameSlot(int address) {
 
 std::u16string DefaultModeName(int m) {
     return {u'M', static_cast<char16_t>(u'1' + m)};
-}
-
-Report ZWaveFrame(std::uint8_t type, std::uint8_t function,
-                  std::initializer_list<std::uint8_t> head,
-                  std::span<const std::uint8_t> tail = {}) {
-    Report r{};
-    r[0] = kInputReportId;
-    r[1] = kZWave;
-    const std::size_t params = head.size() + tail.size();
-    const auto len = static_cast<std::uint8_t>(params + 3);
-    r[2] = static_cast<std::uint8_t>(len + 2);
-    r[3] = zwave::kFrameStart;
-    r[4] = len;
-    r[5] = type;
-    r[6] = function;
-    std::size_t at = 7;
-    for (std::uint8_t b : head) {
-        r[at++] = b;
-    }
-    for (std::uint8_t b : tail) {
-        r[at++] = b;
-    }
-    std::uint8_t checksum = 0xFF;
-    for (std::size_t i = 4; i < at; ++i) {
-        checksum ^= r[i];
-    }
-    r[at] = checksum;
-    return r;
 }
 
 } // namespace
@@ -272,7 +235,7 @@ CommandResult SimProcessor::Handle(const Report& c, SimClock::time_point now) {
         break;
     case kZWave:
         result.lockStep = false;
-        result.reports = ZWave(c);
+        ZWave(c, result);
         break;
     case kMemoryWrite:
         answer(MemoryWrite(c));
@@ -531,48 +494,15 @@ std::optional<Report> SimProcessor::PressKeyCode(std::uint8_t code) {
     return r;
 }
 
-std::vector<Report> SimProcessor::ZWave(const Report& c) const {
-    // b[2] = relayed bytes, b[3..] = the frame: 01 len type function params... checksum.
-    const std::size_t count = std::min<std::size_t>(c[2], kReportBytes - 3);
-    const std::size_t len = c[4];
-    if (count < 5 || c[3] != zwave::kFrameStart || len < 3 || len + 2 > count) {
-        return {}; // the application's ACK, or nothing the controller understands
+void SimProcessor::ZWave(const Report& c, CommandResult& result) {
+    m_network.Handle(c);
+    for (const TimedReport& out : m_network.TakeOutbox()) {
+        if (out.after.count() == 0) {
+            result.reports.push_back(out.report);
+        } else {
+            result.later.push_back(out);
+        }
     }
-    std::uint8_t checksum = 0xFF;
-    for (std::size_t i = 4; i < 4 + len; ++i) {
-        checksum ^= c[i];
-    }
-    if (checksum != c[4 + len]) {
-        return {};
-    }
-    Report ack = Answer(kZWave);
-    ack[2] = 1;
-    ack[3] = zwave::kAck;
-    std::vector<Report> out{ack};
-    const std::uint8_t function = c[6];
-    const std::uint8_t callbackId = c[3 + len]; // the last payload byte
-    switch (function) {
-    case zwave::kGetInitData: {
-        std::array<std::uint8_t, zwave::kMaxBitmapBytes> bitmap{};
-        bitmap[0] = 0x01; // node 1: the controller itself
-        const std::uint8_t chip[2] = {kChipType, 0};
-        std::vector<std::uint8_t> tail(bitmap.begin(), bitmap.end());
-        tail.insert(tail.end(), std::begin(chip), std::end(chip));
-        out.push_back(ZWaveFrame(kResponse, function,
-                                 {kApiVersion, kControllerCaps, zwave::kMaxBitmapBytes}, tail));
-        break;
-    }
-    case zwave::kSetDefault:
-        out.push_back(ZWaveFrame(kRequest, function, {callbackId}));
-        break;
-    case zwave::kSendData:
-        // No node but the controller itself: every transmission goes unacknowledged.
-        out.push_back(ZWaveFrame(kRequest, function, {callbackId, kTransmitNoAck}));
-        break;
-    default:
-        break;
-    }
-    return out;
 }
 
 } // namespace kv::sim

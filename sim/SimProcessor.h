@@ -1,6 +1,7 @@
 #pragma once
 
 #include "sim/ParamSet.h"
+#include "sim/ZWaveNetwork.h"
 
 #include <array>
 #include <chrono>
@@ -44,6 +45,8 @@ struct CommandResult {
     bool lockStep = true;
     /// A learning was started: the simulated key press is due after this delay.
     std::optional<std::chrono::milliseconds> keyPressAfter;
+    /// Reports of the Z-Wave network due later (delayed callbacks, a plug's learning).
+    std::vector<TimedReport> later;
 };
 
 /// The processor's state and its answers to every command, without threads or transport.
@@ -82,6 +85,11 @@ public:
     const std::array<std::uint8_t, 18>& LearnTable() const { return m_learnTable; }
     /// True when the live parameters differ from the stored current mode.
     bool LiveDiffers() const;
+    /// The Z-Wave controller and its network.
+    ZWaveNetwork& Network() { return m_network; }
+    const ZWaveNetwork& Network() const { return m_network; }
+    /// The smart-home memory (6860 bytes: device records, then scene records).
+    const std::vector<std::uint8_t>& SmartHomeMemory() const { return m_memory; }
 
 private:
     Report Answer(std::uint8_t type) const;
@@ -96,7 +104,7 @@ private:
     Report MemoryWrite(const Report& c);
     Report ModeCommand(std::uint8_t code, int mode);
     Report Status(SimClock::time_point now) const;
-    std::vector<Report> ZWave(const Report& c) const;
+    void ZWave(const Report& c, CommandResult& result);
     void FactoryReset();
 
     Identity m_identity;
@@ -108,6 +116,7 @@ private:
     std::array<std::uint8_t, 14> m_settings{};
     std::array<std::uint8_t, 18> m_learnTable{};
     std::vector<std::uint8_t> m_memory;
+    ZWaveNetwork m_network;
     int m_pendingKey = 0;
     std::chrono::milliseconds m_learnDelay{1500};
     LearnAnswer m_learnAnswer = LearnAnswer::Press;

@@ -48,6 +48,7 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
             m_keyPressDue = now + *result.keyPressAfter;
             m_keyPressChanged.notify_all();
         }
+        ScheduleLocked(result.later, now);
         disconnect = m_options.disconnectAfter > 0 && m_commands == m_options.disconnectAfter;
     }
     if (m_options.latency.count() > 0) {
@@ -129,15 +130,57 @@ void Simulator::Emit(const Report& report, const ReportSink& sink) {
     sink(report);
 }
 
+void Simulator::SendZWaveReports(const std::vector<TimedReport>& reports) {
+    ReportSink sink;
+    {
+        std::lock_guard lock(m_lock);
+        sink = m_unsolicited;
+        ScheduleLocked(reports, SimClock::now());
+    }
+    for (const TimedReport& out : reports) {
+        if (out.after.count() == 0 && sink) {
+            Emit(out.report, sink);
+        }
+    }
+}
+
+void Simulator::ScheduleLocked(const std::vector<TimedReport>& reports, SimClock::time_point now) {
+    bool any = false;
+    for (const TimedReport& out : reports) {
+        if (out.after.count() > 0) {
+            m_due.emplace(now + out.after, out.report);
+            any = true;
+        }
+    }
+    if (any) {
+        m_keyPressChanged.notify_all();
+    }
+}
+
 void Simulator::KeyPressLoop() {
     std::unique_lock lock(m_lock);
     while (!m_stopping) {
-        if (!m_keyPressDue) {
+        if (!m_due.empty() && SimClock::now() >= m_due.begin()->first) {
+            const Report report = m_due.begin()->second;
+            m_due.erase(m_due.begin());
+            const ReportSink sink = m_unsolicited;
+            lock.unlock();
+            if (sink) {
+                Emit(report, sink);
+            }
+            lock.lock();
+            continue;
+        }
+        std::optional<SimClock::time_point> wake = m_keyPressDue;
+        if (!m_due.empty() && (!wake || m_due.begin()->first < *wake)) {
+            wake = m_due.begin()->first;
+        }
+        if (!wake) {
             m_keyPressChanged.wait(lock);
             continue;
         }
-        if (SimClock::now() < *m_keyPressDue) {
-            m_keyPressChanged.wait_until(lock, *m_keyPressDue);
+        if (!m_keyPressDue || SimClock::now() < *m_keyPressDue) {
+            m_keyPressChanged.wait_until(lock, *wake);
             continue;
         }
         m_keyPressDue.reset();

@@ -6,11 +6,13 @@
 #include <chrono>
 #include <condition_variable>
 #include <functional>
+#include <map>
 #include <memory>
 #include <mutex>
 #include <optional>
 #include <string>
 #include <thread>
+#include <vector>
 
 namespace kv::sim {
 
@@ -64,6 +66,22 @@ public:
     /// unsolicited sink). False when no learning is pending.
     bool PressKeyCode(std::uint8_t code);
 
+    /// Runs fn on the simulated Z-Wave network under the lock and returns its result; the
+    /// reports the network produced go out as reports the processor sends by itself, at
+    /// once or when due. fn must return a value.
+    template <typename Fn>
+    auto WithZWave(Fn&& fn) {
+        std::vector<TimedReport> out;
+        auto result = [&] {
+            std::lock_guard lock(m_lock);
+            auto r = fn(m_processor.Network());
+            out = m_processor.Network().TakeOutbox();
+            return r;
+        }();
+        SendZWaveReports(out);
+        return result;
+    }
+
     /// Runs fn on the processor state under the lock (tests look at it this way).
     template <typename Fn>
     auto Inspect(Fn&& fn) const {
@@ -75,6 +93,9 @@ public:
 private:
     void Emit(const Report& report, const ReportSink& sink);
     void KeyPressLoop();
+    void SendZWaveReports(const std::vector<TimedReport>& reports);
+    /// Queues reports due later; the caller holds m_lock.
+    void ScheduleLocked(const std::vector<TimedReport>& reports, SimClock::time_point now);
 
     const SimOptions m_options;
     SimTrace m_trace;
@@ -86,6 +107,8 @@ private:
     ReportSink m_unsolicited;
     std::function<void()> m_onDisconnect;
     std::optional<SimClock::time_point> m_keyPressDue;
+    /// Reports the processor sends by itself later (delayed Z-Wave callbacks).
+    std::multimap<SimClock::time_point, Report> m_due;
     bool m_stopping = false;
     std::condition_variable m_keyPressChanged;
     std::thread m_keyPressThread;

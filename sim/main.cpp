@@ -3,6 +3,7 @@
 #include "link/platform/VirtualBus.h"
 #include "sim/BusServer.h"
 #include "sim/Simulator.h"
+#include "sim/ZWaveControls.h"
 
 #include <cerrno>
 #include <charconv>
@@ -42,7 +43,7 @@ constexpr const char* kUsage =
     "  --trace FILE            write every report to FILE\n"
     "  --version               print the version and end\n"
     "Commands on standard input (type help for the list): unplug, plug, report N,\n"
-    "press CODE, learn MODE, quit.\n"
+    "press CODE, learn MODE, zwave ..., quit.\n"
     "Each is acknowledged on standard output. The trace has one line per report: the\n"
     "direction and hex bytes, then after '#' the seconds since start and what it is.\n";
 
@@ -262,6 +263,10 @@ const std::vector<StdinControl>& StdinControls() {
              t.sim.SetLearnAnswer(*answer);
              reply = "learning requests: " + std::string(argument);
              return true;
+         }},
+        {"zwave", "WHAT", kv::sim::kZWaveControlHelp,
+         [](Target& t, std::string_view argument, std::string& reply) {
+             return kv::sim::ZWaveControl(t.sim, argument, reply);
          }},
         {"quit", "", "remove the socket and end", nullptr},
     };

@@ -372,9 +372,11 @@ TEST_F(SimProcessorTest, ZWaveControllerAnswersWithAckAndItsNodeList) {
     EXPECT_EQ(out[1][7], 0x02) << "callback id";
 
     out = Relay(m_sim, {0x13, 5, 3, 0x20, 0x01, 99, 0x25, 67});
-    ASSERT_EQ(out.size(), 2u);
-    EXPECT_EQ(out[1][7], 67);
-    EXPECT_EQ(out[1][8], 1) << "node 5 is not in the network";
+    ASSERT_EQ(out.size(), 3u);
+    EXPECT_EQ(out[1][5], 0x01) << "the response to send data";
+    EXPECT_EQ(out[2][5], 0x00) << "then its callback";
+    EXPECT_EQ(out[2][7], 67);
+    EXPECT_EQ(out[2][8], 1) << "node 5 is not in the network";
 
     EXPECT_TRUE(m_sim.Handle(Command({18, 1, 6}), SimClock::now()).reports.empty())
         << "the application's ACK is not answered";

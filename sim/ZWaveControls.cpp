@@ -1,0 +1,174 @@
+#include "sim/ZWaveControls.h"
+
+#include "sim/Simulator.h"
+
+#include <charconv>
+#include <functional>
+#include <map>
+#include <optional>
+#include <sstream>
+#include <vector>
+
+namespace kv::sim {
+
+const char* const kZWaveControlHelp =
+    "Z-Wave: list, press [NODE], new|add KIND, silent|answer NODE, fail, report NODE VALUE, "
+    "auto on|off [NODE], delay MS";
+
+namespace {
+
+std::optional<int> Number(const std::string& text, int min, int max) {
+    int value = 0;
+    const auto [end, ec] = std::from_chars(text.data(), text.data() + text.size(), value);
+    if (ec != std::errc() || end != text.data() + text.size() || value < min || value > max) {
+        return std::nullopt;
+    }
+    return value;
+}
+
+std::string List(const ZWaveNetwork& network) {
+    std::string text = "controller node 1, " + network.Pending();
+    for (const auto& [id, node] : network.Nodes()) {
+        text += "; node " + std::to_string(id) + " " + ZWaveKindName(node.kind) + " value " +
+                std::to_string(node.value) + (node.silent ? " silent" : "");
+    }
+    return text;
+}
+
+using Words = std::vector<std::string>;
+using Action = std::function<bool(Simulator&, const Words&, std::string&)>;
+
+bool NodeAction(Simulator& sim, const Words& w, std::string& reply, bool silent) {
+    const auto node = w.size() == 2 ? Number(w[1], 2, ZWaveNetwork::kMaxNode) : std::nullopt;
+    if (!node) {
+        reply = "usage: zwave " + w[0] + " NODE";
+        return false;
+    }
+    const bool ok = sim.WithZWave([&](ZWaveNetwork& n) { return n.SetSilent(*node, silent); });
+    reply = ok ? "node " + std::to_string(*node) + (silent ? " does not answer" : " answers")
+               : "no node " + std::to_string(*node);
+    return ok;
+}
+
+const std::map<std::string, Action>& Actions() {
+    static const std::map<std::string, Action> actions = {
+        {"list",
+         [](Simulator& sim, const Words&, std::string& reply) {
+             reply = sim.WithZWave([](ZWaveNetwork& n) { return List(n); });
+             return true;
+         }},
+        {"press",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             const auto node =
+                 w.size() == 1 ? std::optional(0) : Number(w[1], 0, ZWaveNetwork::kMaxNode);
+             if (!node || w.size() > 2) {
+                 reply = "usage: zwave press [NODE]";
+                 return false;
+             }
+             reply = sim.WithZWave([&](ZWaveNetwork& n) { return n.Press(*node); });
+             return true;
+         }},
+        {"new",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             ZWaveDeviceKind kind{};
+             if (w.size() != 2 || !ParseZWaveKind(w[1], kind)) {
+                 reply = "usage: zwave new switch|dimmer|plug";
+                 return false;
+             }
+             sim.WithZWave([&](ZWaveNetwork& n) {
+                 n.SetNewDevice(kind);
+                 return 0;
+             });
+             reply = "a new " + w[1] + " waits beside the controller";
+             return true;
+         }},
+        {"add",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             ZWaveDeviceKind kind{};
+             if (w.size() != 2 || !ParseZWaveKind(w[1], kind)) {
+                 reply = "usage: zwave add switch|dimmer|plug";
+                 return false;
+             }
+             const int id = sim.WithZWave([&](ZWaveNetwork& n) { return n.Join(kind); });
+             reply = id ? w[1] + " joined as node " + std::to_string(id) : "the network is full";
+             return id != 0;
+         }},
+        {"silent", [](Simulator& sim, const Words& w,
+                      std::string& reply) { return NodeAction(sim, w, reply, true); }},
+        {"answer", [](Simulator& sim, const Words& w,
+                      std::string& reply) { return NodeAction(sim, w, reply, false); }},
+        {"fail",
+         [](Simulator& sim, const Words&, std::string& reply) {
+             sim.WithZWave([](ZWaveNetwork& n) {
+                 n.FailNextPress();
+                 return 0;
+             });
+             reply = "the next inclusion or exclusion fails";
+             return true;
+         }},
+        {"report",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             const auto node =
+                 w.size() == 3 ? Number(w[1], 2, ZWaveNetwork::kMaxNode) : std::nullopt;
+             const auto value = w.size() == 3 ? Number(w[2], 0, 255) : std::nullopt;
+             if (!node || !value) {
+                 reply = "usage: zwave report NODE VALUE";
+                 return false;
+             }
+             const bool ok = sim.WithZWave([&](ZWaveNetwork& n) {
+                 return n.NodeReport(*node, static_cast<std::uint8_t>(*value));
+             });
+             reply = ok ? "node " + w[1] + " reported " + w[2] : "no node " + w[1];
+             return ok;
+         }},
+        {"auto",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             const auto node =
+                 w.size() == 3 ? Number(w[2], 0, ZWaveNetwork::kMaxNode) : std::optional(0);
+             if (w.size() < 2 || w.size() > 3 || (w[1] != "on" && w[1] != "off") || !node) {
+                 reply = "usage: zwave auto on|off [NODE]";
+                 return false;
+             }
+             const bool on = w[1] == "on";
+             sim.WithZWave([&](ZWaveNetwork& n) {
+                 n.SetAutoPress(on, *node);
+                 return 0;
+             });
+             reply = on ? "buttons are pressed at once" : "buttons wait for press";
+             return true;
+         }},
+        {"delay",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             const auto ms = w.size() == 2 ? Number(w[1], 0, 60'000) : std::nullopt;
+             if (!ms) {
+                 reply = "usage: zwave delay MS";
+                 return false;
+             }
+             sim.WithZWave([&](ZWaveNetwork& n) {
+                 n.SetCallbackDelay(std::chrono::milliseconds(*ms));
+                 return 0;
+             });
+             reply = "callbacks come " + w[1] + " ms after their request";
+             return true;
+         }},
+    };
+    return actions;
+}
+
+} // namespace
+
+bool ZWaveControl(Simulator& sim, std::string_view words, std::string& reply) {
+    std::istringstream in{std::string(words)};
+    Words w;
+    for (std::string word; in >> word;) {
+        w.push_back(word);
+    }
+    const auto it = w.empty() ? Actions().end() : Actions().find(w[0]);
+    if (it == Actions().end()) {
+        reply = std::string("usage: ") + kZWaveControlHelp;
+        return false;
+    }
+    return it->second(sim, w, reply);
+}
+
+} // namespace kv::sim
