@@ -3,6 +3,7 @@
 #include "ImageJson.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
+#include "image/Text.h"
 
 #include <array>
 #include <cstring>
@@ -16,19 +17,7 @@ namespace {
 /// Loads the file over a default image; prints the reason and returns false on failure.
 bool Load(const std::string& path, ParamImage& image, int& version, Io& io) {
     image.InitDefaults();
-    const ModeFileResult r = ReadModeFile(path, image);
-    if (!r.ok()) {
-        std::string message = ModeFileMessage(r);
-        if (r.status == ModeFileStatus::UnsupportedVersion) {
-            message += " (" + path + ": version " + std::to_string(r.version) + ")";
-        } else if (r.errorCode != 0) {
-            message = path + ": " + std::strerror(r.errorCode);
-        }
-        BadInput(io, message);
-        return false;
-    }
-    version = r.version;
-    return true;
+    return ReadModeFileFor(path, image, TruncatedFile::Warn, io, &version);
 }
 
 bool Save(const std::string& path, const ParamImage& image, Io& io) {
@@ -50,7 +39,7 @@ int Show(Args args, Io& io) {
         return kExitBadInput;
     }
     nlohmann::ordered_json json;
-    json["file"] = args[0];
+    json["file"] = EscapeInvalidUtf8(args[0]); // names need not be UTF-8
     json["version"] = version;
     json.update(ImageToJson(image));
     io.out << json.dump(2) << "\n";

@@ -1,8 +1,11 @@
 #include "CliSupport.h"
 
+#include "image/ModeFile.h"
+
 #include <cerrno>
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <ostream>
 
 namespace kv::cli {
@@ -36,6 +39,37 @@ std::optional<double> ParseNumber(const std::string& text) {
 int BadInput(Io& io, std::string_view message) {
     io.err << "kvctl: " << message << "\n";
     return kExitBadInput;
+}
+
+bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile truncated,
+                     Io& io, int* version) {
+    const ModeFileResult r = ReadModeFile(path, image);
+    switch (r.status) {
+    case ModeFileStatus::Ok:
+        break;
+    case ModeFileStatus::UnsupportedVersion:
+        BadInput(io, ModeFileMessage(r) + " (" + path + ": version " + std::to_string(r.version) +
+                         ")");
+        return false;
+    case ModeFileStatus::NotRegular:
+        BadInput(io, path + ": not a regular file");
+        return false;
+    case ModeFileStatus::CannotRead:
+    case ModeFileStatus::CannotWrite:
+        BadInput(io, path + ": " + std::strerror(r.errorCode));
+        return false;
+    }
+    if (r.truncated()) {
+        if (truncated == TruncatedFile::Refuse) {
+            BadInput(io, path + " " + TruncationNote(r) + " (--force loads it anyway)");
+            return false;
+        }
+        io.err << "kvctl: warning: " << path << " " << TruncationNote(r) << "\n";
+    }
+    if (version) {
+        *version = r.version;
+    }
+    return true;
 }
 
 } // namespace kv::cli

@@ -7,6 +7,10 @@
 #include <string_view>
 #include <vector>
 
+namespace kv {
+class ParamImage;
+}
+
 namespace kv::cli {
 
 /// Exit codes of kvctl.
@@ -53,5 +57,17 @@ std::optional<double> ParseNumber(const std::string& text);
 
 /// Prints "kvctl: <message>" to err and returns kExitBadInput.
 int BadInput(Io& io, std::string_view message);
+
+/// What a command does with a mode file of a known version that ends early.
+enum class TruncatedFile {
+    Warn,   ///< load what it has and print a warning
+    Refuse, ///< refuse it like a bad file (the command's --force loads it)
+};
+
+/// Reads a mode file for a command. A file that is refused prints "kvctl: PATH: why" and
+/// gives false (the image then keeps what it had only when the file was never loaded, so
+/// with Refuse pass a scratch image). Success gives the version read.
+bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile truncated,
+                     Io& io, int* version = nullptr);
 
 } // namespace kv::cli

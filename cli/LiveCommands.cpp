@@ -40,23 +40,10 @@ int SendModeCommand(int code, int mode) {
     return CommandSink().Write(BuildCommand({code, mode}));
 }
 
-/// Reads a mode file into a scratch image, so a bad file is refused before connecting.
-bool CheckModeFile(const std::string& path, Io& io) {
-    ParamImage scratch;
-    const ModeFileResult r = ReadModeFile(path, scratch);
-    if (!r.ok()) {
-        const std::string why =
-            r.errorCode != 0 ? std::string(std::strerror(r.errorCode)) : ModeFileMessage(r);
-        BadInput(io, path + ": " + why);
-        return false;
-    }
-    return true;
-}
-
 int Load(Args args, Io& io) {
     const auto files = Positional(args);
     if (files.size() != 1) {
-        return BadInput(io, "usage: kvctl load FILE.amod [--store-mode N]");
+        return BadInput(io, "usage: kvctl load FILE.amod [--store-mode N] [--force]");
     }
     const std::string& path = files[0];
     std::optional<int> storeMode;
@@ -66,12 +53,17 @@ int Load(Args args, Io& io) {
             return BadInput(io, "--store-mode needs a mode 1..4");
         }
     }
-    if (!CheckModeFile(path, io)) {
+    // A bad file is refused before connecting, into a scratch image.
+    const TruncatedFile truncated = HasOption("--force") ? TruncatedFile::Warn
+                                                         : TruncatedFile::Refuse;
+    ParamImage scratch;
+    if (!ReadModeFileFor(path, scratch, truncated, io)) {
         return kExitBadInput;
     }
     return RunLive(io, [&](LiveSession&) -> int {
-        if (!ReadModeFile(path, GetParamImage()).ok()) {
-            return BadInput(io, path + ": cannot be read");
+        // The file may have changed since the check; it is read under the same rule.
+        if (!ReadModeFileFor(path, GetParamImage(), truncated, io)) {
+            return kExitBadInput;
         }
         SynchronizeWriteThreadProc();
         io.out << "sent " << path << " to the processor\n";
@@ -91,11 +83,16 @@ int Save(Args args, Io& io) {
         return BadInput(io, "usage: kvctl save FILE.amod");
     }
     const std::string& path = args[0];
+    // Nothing is stored in the processor unless the file can be written.
+    ModeFileSave file(path);
+    if (!file.Prepared().ok()) {
+        return BadInput(io, path + ": " + std::strerror(file.Prepared().errorCode));
+    }
     return RunLive(io, [&](LiveSession&) -> int {
         const int mode = g_nCurrentMode.load();
         g_bParamChanged.store(0);
         SendModeCommand(kCmdStoreMode, mode);
-        const ModeFileResult r = WriteModeFile(path, GetParamImage());
+        const ModeFileResult r = file.Write(GetParamImage());
         if (!r.ok()) {
             return BadInput(io, path + ": " + std::strerror(r.errorCode));
         }
@@ -229,8 +226,10 @@ constexpr std::array kCommands = {
             "unless its machine settings keep volumes with each mode.\n"
             "options:\n"
             "  --store-mode N            then store the parameters into mode N (1..4),\n"
-            "                            overwriting what that mode held\n",
-            "--store-mode="},
+            "                            overwriting what that mode held\n"
+            "  --force                   send a file that ends early: the parts it lacks\n"
+            "                            keep the values the processor reported\n",
+            "--store-mode= --force"},
     Command{"", "save", "save FILE                 store the current mode and write it to FILE",
             Save,
             "Reads every parameter from the processor, stores them into the processor's\n"

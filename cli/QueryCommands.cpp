@@ -98,7 +98,7 @@ int List(Args args, Io& io) {
         auto json = nlohmann::ordered_json::array();
         for (const auto& f : found) {
             json.push_back(
-                {{"path", f.path}, {"backend", f.backend}, {"usbId", FormatUsbId(f.id)}});
+                {{"path", EscapeInvalidUtf8(f.path)}, {"backend", f.backend}, {"usbId", FormatUsbId(f.id)}});
         }
         io.out << json.dump(2) << "\n";
     } else {
@@ -295,9 +295,8 @@ int Get(Args args, Io& io) {
     if (const auto file = OptionValue("--file")) {
         ParamImage image;
         image.InitDefaults();
-        const ModeFileResult r = ReadModeFile(*file, image);
-        if (!r.ok()) {
-            return BadInput(io, *file + ": " + ModeFileMessage(r));
+        if (!ReadModeFileFor(*file, image, TruncatedFile::Warn, io)) {
+            return kExitBadInput;
         }
         print(image);
         return kExitOk;

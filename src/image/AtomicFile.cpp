@@ -1,13 +1,17 @@
 #include "image/AtomicFile.h"
 
 #include <cerrno>
+#include <csignal>
 #include <fcntl.h>
+#include <limits.h>
 #include <sys/stat.h>
 #include <unistd.h>
 
 namespace kv {
 
 namespace {
+
+constexpr int kMaxLinks = 40;
 
 std::string DirectoryOfPath(const std::string& path) {
     const auto slash = path.find_last_of('/');
@@ -17,45 +21,19 @@ std::string DirectoryOfPath(const std::string& path) {
     return slash == 0 ? "/" : path.substr(0, slash);
 }
 
-/// Closes the descriptor and removes the temporary unless it was renamed into place.
-class Temporary {
-public:
-    explicit Temporary(std::string name) : m_name(std::move(name)) {
-        m_fd = ::mkstemp(m_name.data());
-        m_created = m_fd >= 0;
+/// A write beyond RLIMIT_FSIZE raises SIGXFSZ, whose default action ends the process and
+/// leaves the temporary behind. Ignored, the write fails with EFBIG instead. Checked before
+/// every save (the disposition may have been reset); a handler the program installed
+/// itself is left in place.
+void IgnoreFileSizeSignal() {
+    struct sigaction current {};
+    if (::sigaction(SIGXFSZ, nullptr, &current) == 0 && current.sa_handler == SIG_DFL) {
+        struct sigaction ignore {};
+        ignore.sa_handler = SIG_IGN;
+        sigemptyset(&ignore.sa_mask);
+        ::sigaction(SIGXFSZ, &ignore, nullptr);
     }
-    ~Temporary() {
-        const int saved = errno; // the failed step's errno survives the clean-up
-        if (m_fd >= 0) {
-            ::close(m_fd);
-        }
-        if (m_created && !m_renamed) {
-            ::unlink(m_name.c_str());
-        }
-        errno = saved;
-    }
-    Temporary(const Temporary&) = delete;
-    Temporary& operator=(const Temporary&) = delete;
-
-    bool Opened() const { return m_fd >= 0; }
-    int Fd() const { return m_fd; }
-    /// Closes the descriptor; false (errno set) when the close reported an error.
-    bool Close() {
-        const int fd = m_fd;
-        m_fd = -1;
-        return ::close(fd) == 0;
-    }
-    bool RenameTo(const std::string& path) {
-        m_renamed = ::rename(m_name.c_str(), path.c_str()) == 0;
-        return m_renamed;
-    }
-
-private:
-    std::string m_name;
-    int m_fd = -1;
-    bool m_created = false;
-    bool m_renamed = false;
-};
+}
 
 bool WriteWhole(int fd, const std::uint8_t* data, std::size_t size) {
     while (size > 0) {
@@ -72,47 +50,143 @@ bool WriteWhole(int fd, const std::uint8_t* data, std::size_t size) {
     return true;
 }
 
-mode_t NewFileMode(const std::string& path) {
-    struct stat st {};
-    if (::stat(path.c_str(), &st) == 0) {
-        return st.st_mode & 07777;
-    }
+mode_t NewFileMode() {
     const mode_t mask = ::umask(0);
     ::umask(mask);
     return 0666 & ~mask;
 }
 
+/// Flushes the directory entry of a rename; a failure here does not undo the save.
+void SyncDirectory(const std::string& dir) {
+    const int fd = ::open(dir.c_str(), O_RDONLY | O_DIRECTORY | O_CLOEXEC);
+    if (fd >= 0) {
+        ::fsync(fd);
+        ::close(fd);
+    }
+}
+
 } // namespace
 
-int WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) {
-        return errno;
+std::string ResolveSymlinks(const std::string& path) {
+    std::string current = path;
+    for (int links = 0; links <= kMaxLinks; ++links) {
+        struct stat st {};
+        if (::lstat(current.c_str(), &st) != 0 || !S_ISLNK(st.st_mode)) {
+            return current;
+        }
+        char buffer[PATH_MAX];
+        const ssize_t n = ::readlink(current.c_str(), buffer, sizeof buffer - 1);
+        if (n < 0) {
+            return current;
+        }
+        const std::string link(buffer, static_cast<std::size_t>(n));
+        current = link.starts_with('/') ? link : DirectoryOfPath(current) + "/" + link;
     }
-    Temporary tmp(DirectoryOfPath(path) + "/.kvsave-XXXXXX");
-    if (!tmp.Opened()) {
-        return errno;
+    errno = ELOOP;
+    return {};
+}
+
+AtomicFileWriter::AtomicFileWriter(const std::string& path) {
+    IgnoreFileSizeSignal();
+    m_target = ResolveSymlinks(path);
+    if (m_target.empty()) {
+        m_error = ELOOP;
+        return;
     }
-    if (::fchmod(tmp.Fd(), NewFileMode(path)) != 0 ||
-        !WriteWhole(tmp.Fd(), bytes.data(), bytes.size()) || ::fsync(tmp.Fd()) != 0 ||
-        !tmp.Close() || !tmp.RenameTo(path)) {
-        return errno != 0 ? errno : EIO;
+    mode_t mode = NewFileMode();
+    struct stat st {};
+    if (::stat(m_target.c_str(), &st) == 0) {
+        if (!S_ISREG(st.st_mode)) {
+            m_error = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+            return;
+        }
+        // An existing file that may not be written stays protected, as it would be when
+        // opened for writing in place.
+        if (::access(m_target.c_str(), W_OK) != 0) {
+            m_error = errno;
+            return;
+        }
+        mode = st.st_mode & 07777;
     }
+    m_temporary = DirectoryOfPath(m_target) + "/.kvsave-XXXXXX";
+    m_fd = ::mkstemp(m_temporary.data());
+    if (m_fd < 0) {
+        m_error = errno;
+        m_temporary.clear();
+        return;
+    }
+    if (::fchmod(m_fd, mode) != 0) {
+        m_error = errno;
+    }
+}
+
+AtomicFileWriter::~AtomicFileWriter() {
+    const int saved = errno;
+    if (m_fd >= 0) {
+        ::close(m_fd);
+    }
+    if (!m_temporary.empty() && !m_committed) {
+        ::unlink(m_temporary.c_str());
+    }
+    errno = saved;
+}
+
+int AtomicFileWriter::Commit(std::span<const std::uint8_t> bytes) {
+    if (m_error != 0) {
+        return m_error;
+    }
+    if (m_fd < 0 || m_committed) {
+        return m_error = EBADF;
+    }
+    int error = 0;
+    if (!WriteWhole(m_fd, bytes.data(), bytes.size()) || ::fsync(m_fd) != 0) {
+        error = errno;
+    }
+    const int fd = m_fd;
+    m_fd = -1;
+    if (::close(fd) != 0 && error == 0) {
+        error = errno;
+    }
+    if (error == 0 && ::rename(m_temporary.c_str(), m_target.c_str()) != 0) {
+        error = errno;
+    }
+    if (error != 0) {
+        return m_error = error;
+    }
+    m_committed = true;
+    SyncDirectory(DirectoryOfPath(m_target));
     return 0;
+}
+
+int WriteFileAtomically(const std::string& path, std::span<const std::uint8_t> bytes) {
+    AtomicFileWriter writer(path);
+    return writer.Commit(bytes);
 }
 
 SmallFileRead ReadSmallFile(const std::string& path, std::size_t maxBytes) {
     SmallFileRead result;
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0) {
+        result.status = SmallFileStatus::CannotOpen;
+        result.error = errno;
+        return result;
+    }
+    if (!S_ISREG(st.st_mode)) {
+        result.status = SmallFileStatus::NotRegular;
+        return result;
+    }
+    // O_NONBLOCK: should the name have been replaced by a pipe since the stat, the open
+    // still returns at once and the check below refuses it.
     const int fd = ::open(path.c_str(), O_RDONLY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
         result.status = SmallFileStatus::CannotOpen;
         result.error = errno;
         return result;
     }
-    struct stat st {};
     if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        result.error = S_ISREG(st.st_mode) ? errno : 0;
         result.status =
             S_ISREG(st.st_mode) ? SmallFileStatus::CannotOpen : SmallFileStatus::NotRegular;
-        result.error = errno;
         ::close(fd);
         return result;
     }

@@ -4,12 +4,7 @@
 
 #include <algorithm>
 #include <array>
-#include <cerrno>
 #include <cstdio>
-#include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 #include <vector>
 
 namespace kv {
@@ -28,51 +23,12 @@ constexpr std::array<ModeFileLayout, 9> kLayouts = {{
     {29, 912, 1253, 32, 20, 2},
 }};
 
-bool WriteAll(int fd, const std::uint8_t* data, std::size_t size) {
-    while (size > 0) {
-        const ssize_t n = ::write(fd, data, size);
-        if (n < 0) {
-            if (errno == EINTR) {
-                continue;
-            }
-            return false;
-        }
-        data += n;
-        size -= static_cast<std::size_t>(n);
-    }
-    return true;
-}
-
-std::string DirectoryOf(const std::string& path) {
-    const auto slash = path.find_last_of('/');
-    if (slash == std::string::npos) {
-        return ".";
-    }
-    return slash == 0 ? "/" : path.substr(0, slash);
-}
-
 ModeFileResult Failure(ModeFileStatus status, int code, const std::string& path) {
     ModeFileResult r;
     r.status = status;
     r.errorCode = code;
     r.path = path;
     return r;
-}
-
-std::vector<std::uint8_t> EncodeVersion29(const ParamImage& image) {
-    std::vector<std::uint8_t> bytes;
-    bytes.reserve(kModeFileSize);
-    const std::uint32_t version = kModeFileVersion;
-    for (int k = 0; k < 4; ++k) {
-        bytes.push_back(static_cast<std::uint8_t>(version >> (8 * k)));
-    }
-    const auto main = image.MainBlock();
-    bytes.insert(bytes.end(), main.begin(), main.end());
-    for (Block block : {Block::System, Block::Extension, Block::Routing, Block::Tail}) {
-        const auto b = image.BlockBytes(block);
-        bytes.insert(bytes.end(), b.begin(), b.end());
-    }
-    return bytes;
 }
 
 } // namespace
@@ -91,50 +47,42 @@ std::optional<ModeFileLayout> FindModeFileLayout(int version) {
     return *it;
 }
 
-ModeFileResult WriteModeFile(const std::string& path, const ParamImage& image) {
-    // An existing file that may not be written stays protected, as it would be when
-    // opened for writing in place.
-    if (::access(path.c_str(), F_OK) == 0 && ::access(path.c_str(), W_OK) != 0) {
-        return Failure(ModeFileStatus::CannotWrite, errno, path);
+std::vector<std::uint8_t> EncodeModeFile(const ParamImage& image) {
+    std::vector<std::uint8_t> bytes;
+    bytes.reserve(kModeFileSize);
+    const std::uint32_t version = kModeFileVersion;
+    for (int k = 0; k < 4; ++k) {
+        bytes.push_back(static_cast<std::uint8_t>(version >> (8 * k)));
     }
-    std::string tmp = DirectoryOf(path) + "/.kvmode-XXXXXX";
-    const int fd = ::mkstemp(tmp.data());
-    if (fd < 0) {
-        return Failure(ModeFileStatus::CannotWrite, errno, path);
+    const auto main = image.MainBlock();
+    bytes.insert(bytes.end(), main.begin(), main.end());
+    for (Block block : {Block::System, Block::Extension, Block::Routing, Block::Tail}) {
+        const auto b = image.BlockBytes(block);
+        bytes.insert(bytes.end(), b.begin(), b.end());
     }
+    return bytes;
+}
 
-    const auto bytes = EncodeVersion29(image);
-    struct stat st {};
-    // Keep the permissions of the file being replaced; a new file gets the usual 0666 & umask.
-    if (::stat(path.c_str(), &st) == 0) {
-        ::fchmod(fd, st.st_mode & 07777);
-    } else {
-        const mode_t mask = ::umask(0);
-        ::umask(mask);
-        ::fchmod(fd, 0666 & ~mask);
+ModeFileSave::ModeFileSave(const std::string& path) : m_writer(path) {
+    m_prepared.path = path;
+    if (m_writer.Error() != 0) {
+        m_prepared = Failure(ModeFileStatus::CannotWrite, m_writer.Error(), path);
     }
-    bool ok = WriteAll(fd, bytes.data(), bytes.size());
-    int error = ok ? 0 : errno;
-    if (ok && ::fsync(fd) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (::close(fd) != 0 && ok) {
-        ok = false;
-        error = errno;
-    }
-    if (ok && ::rename(tmp.c_str(), path.c_str()) != 0) {
-        ok = false;
-        error = errno;
-    }
-    if (!ok) {
-        ::unlink(tmp.c_str());
-        return Failure(ModeFileStatus::CannotWrite, error, path);
+}
+
+ModeFileResult ModeFileSave::Write(const ParamImage& image) {
+    if (const int error = m_writer.Commit(EncodeModeFile(image)); error != 0) {
+        return Failure(ModeFileStatus::CannotWrite, error, m_prepared.path);
     }
     ModeFileResult r;
-    r.path = path;
+    r.path = m_prepared.path;
     r.version = kModeFileVersion;
     return r;
+}
+
+ModeFileResult WriteModeFile(const std::string& path, const ParamImage& image) {
+    ModeFileSave save(path);
+    return save.Write(image);
 }
 
 ModeFileResult LoadModeFileBytes(std::span<const std::uint8_t> bytes, ParamImage& image) {
@@ -152,46 +100,50 @@ ModeFileResult LoadModeFileBytes(std::span<const std::uint8_t> bytes, ParamImage
         return r;
     }
 
-    std::size_t pos = std::min<std::size_t>(4, bytes.size());
-    auto take = [&](std::size_t n) {
-        const std::size_t have = std::min(n, bytes.size() - pos);
-        auto part = bytes.subspan(pos, have);
-        pos += have;
+    ModeFileResult r;
+    r.version = version;
+    std::size_t pos = 4;
+    // Takes the next n bytes of the file, or as many as are left; notes what is missing.
+    auto take = [&](const char* block, std::size_t n) {
+        const std::size_t have = std::min(n, bytes.size() - std::min(pos, bytes.size()));
+        auto part = bytes.subspan(std::min(pos, bytes.size()), have);
+        pos += n;
+        if (have < n) {
+            r.missingBytes += n - have;
+            r.kept.push_back({block, have, n});
+        }
         return part;
     };
-    image.SetMainBlock(take(layout->mainBytes));
-    image.WriteBlock(Block::System, 0, take(layout->systemBytes));
+    image.SetMainBlock(take("main", layout->mainBytes));
+    image.WriteBlock(Block::System, 0, take("system", layout->systemBytes));
     if (layout->extensionBytes) {
-        image.WriteBlock(Block::Extension, 0, take(layout->extensionBytes));
+        image.WriteBlock(Block::Extension, 0, take("extension", layout->extensionBytes));
     }
     if (layout->routingBytes) {
         // Writing the routing block recomputes the derived geometry.
-        image.WriteBlock(Block::Routing, 0, take(layout->routingBytes));
+        image.WriteBlock(Block::Routing, 0, take("routing", layout->routingBytes));
     }
     if (layout->tailBytes) {
-        image.WriteBlock(Block::Tail, 0, take(layout->tailBytes));
+        image.WriteBlock(Block::Tail, 0, take("tail", layout->tailBytes));
     }
-    ModeFileResult r;
-    r.version = version;
     return r;
 }
 
 ModeFileResult ReadModeFile(const std::string& path, ParamImage& image) {
-    std::FILE* file = std::fopen(path.c_str(), "rb");
-    if (!file) {
-        return Failure(ModeFileStatus::CannotRead, errno, path);
-    }
     // No accepted version holds more than the version 29 layout; anything after it is ignored.
-    std::vector<std::uint8_t> bytes(kModeFileSize);
-    const std::size_t n = std::fread(bytes.data(), 1, bytes.size(), file);
-    const bool readError = std::ferror(file) != 0;
-    const int error = errno;
-    std::fclose(file);
-    if (readError) {
-        return Failure(ModeFileStatus::CannotRead, error, path);
+    SmallFileRead read = ReadSmallFile(path, kModeFileSize);
+    switch (read.status) {
+    case SmallFileStatus::CannotOpen:
+        return Failure(ModeFileStatus::CannotRead, read.error, path);
+    case SmallFileStatus::NotRegular:
+        return Failure(ModeFileStatus::NotRegular, 0, path);
+    case SmallFileStatus::TooLarge:
+        read.bytes.resize(kModeFileSize);
+        break;
+    case SmallFileStatus::Ok:
+        break;
     }
-    bytes.resize(n);
-    ModeFileResult r = LoadModeFileBytes(bytes, image);
+    ModeFileResult r = LoadModeFileBytes(read.bytes, image);
     r.path = path;
     return r;
 }
@@ -207,6 +159,7 @@ std::string ModeFileMessage(const ModeFileResult& result) {
                       result.errorCode, result.path.c_str());
         return buffer;
     case ModeFileStatus::CannotRead:
+    case ModeFileStatus::NotRegular:
         std::snprintf(buffer, sizeof buffer,
                       "Can't write to file:\n%s\nProbaby it is write protected.",
                       result.path.c_str());
@@ -215,6 +168,23 @@ std::string ModeFileMessage(const ModeFileResult& result) {
         return "Mode file version not support!";
     }
     return {};
+}
+
+std::string TruncationNote(const ModeFileResult& result) {
+    if (!result.truncated()) {
+        return {};
+    }
+    std::string note = "ends " + std::to_string(result.missingBytes) +
+                       " bytes early; kept their old values: ";
+    for (std::size_t i = 0; i < result.kept.size(); ++i) {
+        const KeptBytes& k = result.kept[i];
+        note += i ? ", " : "";
+        note += std::string(k.block) + " block";
+        if (k.from > 0) {
+            note += " bytes " + std::to_string(k.from) + ".." + std::to_string(k.to - 1);
+        }
+    }
+    return note;
 }
 
 } // namespace kv

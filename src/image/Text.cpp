@@ -1,6 +1,7 @@
 #include "image/Text.h"
 
 #include <cstdint>
+#include <utility>
 
 namespace kv {
 
@@ -56,41 +57,73 @@ std::string ToUtf8(std::u16string_view text) {
     return out;
 }
 
+namespace {
+
+/// The code point of the UTF-8 sequence starting at text[i] and its length in bytes; a
+/// length of 0 when the bytes there are no valid sequence (bad lead or continuation byte,
+/// overlong form, surrogate, beyond U+10FFFF, cut off by the end).
+std::pair<char32_t, std::size_t> DecodeUtf8(std::string_view text, std::size_t i) {
+    const auto b0 = static_cast<std::uint8_t>(text[i]);
+    std::size_t extra = 0;
+    char32_t cp = 0;
+    char32_t min = 0;
+    if (b0 < 0x80) {
+        return {b0, 1};
+    } else if ((b0 & 0xE0) == 0xC0) {
+        extra = 1, cp = b0 & 0x1F, min = 0x80;
+    } else if ((b0 & 0xF0) == 0xE0) {
+        extra = 2, cp = b0 & 0x0F, min = 0x800;
+    } else if ((b0 & 0xF8) == 0xF0) {
+        extra = 3, cp = b0 & 0x07, min = 0x10000;
+    } else {
+        return {0, 0};
+    }
+    if (i + extra >= text.size()) {
+        return {0, 0};
+    }
+    for (std::size_t k = 1; k <= extra; ++k) {
+        const auto b = static_cast<std::uint8_t>(text[i + k]);
+        if ((b & 0xC0) != 0x80) {
+            return {0, 0};
+        }
+        cp = (cp << 6) | (b & 0x3F);
+    }
+    if (cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
+        return {0, 0};
+    }
+    return {cp, extra + 1};
+}
+
+} // namespace
+
 std::u16string ToUtf16(std::string_view text) {
     std::u16string out;
     out.reserve(text.size());
     std::size_t i = 0;
     while (i < text.size()) {
-        const auto b0 = static_cast<std::uint8_t>(text[i]);
-        int extra = 0;
-        char32_t cp = 0;
-        char32_t min = 0;
-        if (b0 < 0x80) {
-            cp = b0;
-        } else if ((b0 & 0xE0) == 0xC0) {
-            extra = 1, cp = b0 & 0x1F, min = 0x80;
-        } else if ((b0 & 0xF0) == 0xE0) {
-            extra = 2, cp = b0 & 0x0F, min = 0x800;
-        } else if ((b0 & 0xF8) == 0xF0) {
-            extra = 3, cp = b0 & 0x07, min = 0x10000;
-        } else {
-            AppendUtf16(out, kReplacement);
-            ++i;
+        const auto [cp, length] = DecodeUtf8(text, i);
+        AppendUtf16(out, length ? cp : kReplacement);
+        i += length ? length : 1;
+    }
+    return out;
+}
+
+std::string EscapeInvalidUtf8(std::string_view bytes) {
+    constexpr char kHex[] = "0123456789abcdef";
+    std::string out;
+    out.reserve(bytes.size());
+    std::size_t i = 0;
+    while (i < bytes.size()) {
+        const auto length = DecodeUtf8(bytes, i).second;
+        if (length) {
+            out.append(bytes.substr(i, length));
+            i += length;
             continue;
         }
-        bool ok = i + static_cast<std::size_t>(extra) < text.size();
-        for (int k = 1; ok && k <= extra; ++k) {
-            const auto b = static_cast<std::uint8_t>(text[i + static_cast<std::size_t>(k)]);
-            ok = (b & 0xC0) == 0x80;
-            cp = (cp << 6) | (b & 0x3F);
-        }
-        if (!ok || cp < min || cp > 0x10FFFF || (cp >= 0xD800 && cp <= 0xDFFF)) {
-            AppendUtf16(out, kReplacement);
-            ++i;
-            continue;
-        }
-        AppendUtf16(out, cp);
-        i += static_cast<std::size_t>(extra) + 1;
+        const auto b = static_cast<std::uint8_t>(bytes[i++]);
+        out += "\\x";
+        out += kHex[b >> 4];
+        out += kHex[b & 0xF];
     }
     return out;
 }

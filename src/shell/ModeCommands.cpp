@@ -13,7 +13,9 @@
 #include "link/DebugLog.h"
 
 #include <QDebug>
+#include <QFile>
 #include <QFileInfo>
+#include <QStringList>
 
 #include <algorithm>
 #include <array>
@@ -64,13 +66,36 @@ void ReportReadFailure(QWidget* parent, const ModeFileResult& result) {
     }
 }
 
+/// A file of a known version that ended early loaded what it had; the user learns how much
+/// was missing and which parts of the image kept their old values.
+void ReportTruncatedLoad(QWidget* parent, const ModeFileResult& result) {
+    QStringList parts;
+    for (const KeptBytes& k : result.kept) {
+        QString part = QString::fromLatin1(k.block);
+        if (k.from > 0) {
+            part += QStringLiteral(" %1..%2").arg(k.from).arg(k.to - 1);
+        }
+        parts << part;
+    }
+    ShowMessage(parent,
+                Tr("文件少了%1字节，以下部分保留原值：\n%2",
+                   "The file ends %1 bytes early; these parts kept their old values:\n%2")
+                    .arg(result.missingBytes)
+                    .arg(parts.join(QStringLiteral(", "))),
+                QStringLiteral("Info"), BoxIcon::Warning);
+}
+
 /// Loads a mode file into the image and starts the write-all behind the synchronisation
 /// dialog. Returns false when the file was refused.
 bool LoadAndSend(QWidget* parent, const QString& path) {
-    const ModeFileResult result = ReadModeFile(path.toStdString(), GetParamImage());
+    const ModeFileResult result =
+        ReadModeFile(QFile::encodeName(path).toStdString(), GetParamImage());
     if (!result.ok()) {
         ReportReadFailure(parent, result);
         return false;
+    }
+    if (result.truncated()) {
+        ReportTruncatedLoad(parent, result);
     }
     DebugWrite("Start thread:SynchronizeData\n");
     if (ILinkReceiver* receiver = ViewReceiver()) {
@@ -176,8 +201,13 @@ void OpenModeFile(QWidget* parent) {
 }
 
 bool StoreAndWriteModeFile(QWidget* parent, const QString& path) {
-    StoreMode(g_nCurrentMode.load());
-    const ModeFileResult result = WriteModeFile(path.toStdString(), GetParamImage());
+    // The processor stores its mode only once the file is known to be writable.
+    ModeFileSave save(QFile::encodeName(path).toStdString());
+    ModeFileResult result = save.Prepared();
+    if (result.ok()) {
+        StoreMode(g_nCurrentMode.load());
+        result = save.Write(GetParamImage());
+    }
     if (!result.ok()) {
         ShowMessage(parent, QString::fromStdString(ModeFileMessage(result)),
                     QStringLiteral("Can't write to file"), BoxIcon::Warning);

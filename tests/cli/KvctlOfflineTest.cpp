@@ -7,9 +7,11 @@
 #include <gtest/gtest.h>
 #include <nlohmann/json.hpp>
 
+#include <algorithm>
 #include <filesystem>
 #include <fstream>
 #include <sstream>
+#include <sys/stat.h>
 #include <unistd.h>
 #include <vector>
 
@@ -99,6 +101,9 @@ TEST_F(KvctlOffline, ConvertRewritesAnOldVersionAsVersion29) {
 
 TEST_F(KvctlOffline, BadInputExitsWithCode2AndAMessage) {
     std::ofstream(Path("v9.amod"), std::ios::binary).write("\x09\0\0\0", 4);
+    ASSERT_EQ(::mkfifo(Path("fifo.amod").c_str(), 0600), 0);
+    fs::create_directories(Path("folder.amod"));
+    ::alarm(60); // a command blocked on the pipe ends the run instead of hanging it
     struct Case {
         std::vector<std::string> words;
         std::string message;
@@ -108,6 +113,12 @@ TEST_F(KvctlOffline, BadInputExitsWithCode2AndAMessage) {
         {{"amod", "show", Path("v9.amod")}, "Mode file version not support!"},
         {{"amod", "show"}, "usage"},
         {{"amod", "convert", Path("missing.amod"), Path("x.amod")}, "missing.amod"},
+        {{"amod", "show", Path("fifo.amod")}, "fifo.amod: not a regular file"},
+        {{"amod", "show", Path("folder.amod")}, "folder.amod: not a regular file"},
+        {{"amod", "convert", Path("fifo.amod"), Path("x.amod")}, "not a regular file"},
+        {{"get", "micVolume", "--file", Path("fifo.amod")}, "not a regular file"},
+        {{"load", Path("fifo.amod")}, "not a regular file"},
+        {{"amod", "new", Path("folder.amod"), "--force"}, "folder.amod: Is a directory"},
         {{"amod", "new", Path("no/such/dir/x.amod")}, "x.amod"},
         {{"biquad", "1", "0", "1000"}, "usage"},
         {{"biquad", "peq", "0", "1000", "1"}, "TYPE"},
@@ -121,7 +132,88 @@ TEST_F(KvctlOffline, BadInputExitsWithCode2AndAMessage) {
         EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
         EXPECT_TRUE(r.out.empty());
     }
+    ::alarm(0);
     EXPECT_FALSE(fs::exists(Path("x.amod")));
+}
+
+// JSON holds only UTF-8: a file name that is not UTF-8 appears with its odd bytes escaped.
+TEST_F(KvctlOffline, ShowEscapesAFileNameThatIsNotUtf8) {
+    const std::string name = Path("mode\xff\xfe.amod");
+    ASSERT_EQ(RunKvctl({"amod", "new", name}).code, kExitOk);
+    const auto shown = RunKvctl({"amod", "show", name});
+    ASSERT_EQ(shown.code, kExitOk) << shown.err;
+    const auto json = nlohmann::json::parse(shown.out);
+    EXPECT_EQ(json["file"], Path("mode") + "\\xff\\xfe.amod");
+}
+
+/// Writes the first n bytes of a default version 29 file.
+void WriteTruncated(const std::string& path, std::size_t n) {
+    ParamImage image;
+    image.InitDefaults();
+    ASSERT_TRUE(WriteModeFile(path, image).ok());
+    fs::resize_file(path, n);
+}
+
+// A file that ends early is shown and converted with a warning naming what it lacked, and
+// refused by load unless --force.
+TEST_F(KvctlOffline, TruncatedFileIsReportedAndRefusedByLoadWithoutForce) {
+    WriteTruncated(Path("cut.amod"), 4 + 912 + 84);
+    const std::string note = "cut.amod ends 1223 bytes early; kept their old values: system "
+                             "block bytes 84..1252, extension block, routing block, tail block";
+    const auto shown = RunKvctl({"amod", "show", Path("cut.amod")});
+    EXPECT_EQ(shown.code, kExitOk);
+    EXPECT_NE(shown.err.find("warning: " + Path(note.c_str())), std::string::npos) << shown.err;
+    const auto converted = RunKvctl({"amod", "convert", Path("cut.amod"), Path("whole.amod")});
+    EXPECT_EQ(converted.code, kExitOk);
+    EXPECT_NE(converted.err.find(note), std::string::npos) << converted.err;
+
+    const auto refused = RunKvctl({"--sim", "--trace", Path("t.txt"), "load", Path("cut.amod")});
+    EXPECT_EQ(refused.code, kExitBadInput);
+    EXPECT_NE(refused.err.find(note + " (--force loads it anyway)"), std::string::npos)
+        << refused.err;
+    EXPECT_FALSE(fs::exists(Path("t.txt"))); // refused before the processor was opened
+
+    const auto forced =
+        RunKvctl({"--sim", "--trace", Path("t.txt"), "load", "--force", Path("cut.amod")});
+    EXPECT_EQ(forced.code, kExitOk) << forced.err;
+    EXPECT_NE(forced.err.find(note), std::string::npos) << forced.err;
+    EXPECT_NE(forced.out.find("sent"), std::string::npos);
+}
+
+/// The commands sent in a simulator trace ("> " lines), as their code and first byte.
+std::vector<std::string> SentCommands(const std::string& trace) {
+    std::vector<std::string> sent;
+    std::ifstream in(trace);
+    for (std::string line; std::getline(in, line);) {
+        if (line.rfind("> ", 0) == 0) {
+            sent.push_back(line.substr(2, 5));
+        }
+    }
+    return sent;
+}
+
+// save stores the current mode in the processor only when the file can be written.
+TEST_F(KvctlOffline, SaveStoresTheModeOnlyWhenTheFileCanBeWritten) {
+    fs::create_directories(Path("folder.amod"));
+    struct Case {
+        std::string target;
+        int code;
+        bool stored;
+    };
+    const Case cases[] = {
+        {Path("no/such/dir/y.amod"), kExitBadInput, false},
+        {Path("folder.amod"), kExitBadInput, false},
+        {Path("y.amod"), kExitOk, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.target);
+        fs::remove(Path("t.txt"));
+        const auto r = RunKvctl({"--sim", "--trace", Path("t.txt"), "save", c.target});
+        EXPECT_EQ(r.code, c.code) << r.err;
+        const auto sent = SentCommands(Path("t.txt"));
+        EXPECT_EQ(std::count(sent.begin(), sent.end(), "04 00"), c.stored ? 1 : 0);
+        EXPECT_EQ(fs::is_regular_file(c.target), c.stored);
+    }
 }
 
 TEST_F(KvctlOffline, BiquadPrintsTheFiveCoefficients) {

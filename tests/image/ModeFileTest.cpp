@@ -177,6 +177,92 @@ TEST_F(ModeFileTest, TruncatedFileLoadsWhatItHas) {
     EXPECT_EQ(after.tail, before.tail);
 }
 
+// A file that ends early tells how much it lacked and which bytes kept their old values.
+TEST_F(ModeFileTest, TruncatedLoadReportsWhatWasMissing) {
+    struct Kept {
+        std::string block;
+        std::size_t from, to;
+        bool operator==(const Kept&) const = default;
+    };
+    struct Case {
+        int version;
+        std::size_t length;
+        std::size_t missing;
+        std::vector<Kept> kept;
+        std::string note;
+    };
+    const Case cases[] = {
+        {29, kModeFileSize, 0, {}, ""},
+        {29, kModeFileSize - 1, 1, {{"tail", 1, 2}}, "ends 1 bytes early; kept their old "
+                                                      "values: tail block bytes 1..1"},
+        {29, 4 + 912 + 84, 1223, {{"system", 84, 1253}, {"extension", 0, 32}, {"routing", 0, 20},
+         {"tail", 0, 2}}, "ends 1223 bytes early; kept their old values: system block bytes "
+                          "84..1252, extension block, routing block, tail block"},
+        {1, 4 + 500, 284 + 1246, {{"main", 500, 784}, {"system", 0, 1246}},
+         "ends 1530 bytes early; kept their old values: main block bytes 500..783, system block"},
+        {4, 4, 796 + 1246 + 32 + 20, {{"main", 0, 796}, {"system", 0, 1246},
+         {"extension", 0, 32}, {"routing", 0, 20}}, ""},
+        {8, 2000, 4 + 864 + 1253 + 32 + 20 + 2 - 2000, {{"system", 1132, 1253},
+         {"extension", 0, 32}, {"routing", 0, 20}, {"tail", 0, 2}}, ""},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE("version " + std::to_string(c.version) + ", " + std::to_string(c.length) +
+                     " bytes");
+        Bytes file = Concat({VersionBytes(c.version), Pattern(3000, 7)});
+        file.resize(c.length);
+        ParamImage image;
+        const auto r = LoadModeFileBytes(file, image);
+        ASSERT_TRUE(r.ok());
+        EXPECT_EQ(r.truncated(), c.missing > 0);
+        EXPECT_EQ(r.missingBytes, c.missing);
+        std::vector<Kept> kept;
+        for (const KeptBytes& k : r.kept) {
+            kept.push_back({k.block, k.from, k.to});
+        }
+        EXPECT_EQ(kept, c.kept);
+        if (!c.note.empty() || c.missing == 0) {
+            EXPECT_EQ(TruncationNote(r), c.note);
+        }
+    }
+}
+
+// Pipes, directories and devices are refused without being opened (a pipe would block);
+// the image is unchanged.
+TEST_F(ModeFileTest, NonRegularFilesAreRefusedAndChangeNothing) {
+    ASSERT_EQ(::mkfifo((dir / "x.amod").c_str(), 0600), 0);
+    fs::create_directories(dir / "folder.amod");
+    ::alarm(20); // a blocked open ends the run instead of hanging it
+    for (const fs::path& path : {dir / "x.amod", dir / "folder.amod", fs::path("/dev/zero")}) {
+        SCOPED_TRACE(path.string());
+        ParamImage image;
+        FillImage(image, 21);
+        const Snapshot before(image);
+        const auto r = ReadModeFile(path, image);
+        EXPECT_EQ(r.status, ModeFileStatus::NotRegular);
+        EXPECT_FALSE(ModeFileMessage(r).empty());
+        const Snapshot after(image);
+        EXPECT_EQ(after.main, before.main);
+        EXPECT_EQ(after.system, before.system);
+    }
+    ::alarm(0);
+}
+
+// The target is checked (the temporary created) before the image is asked for, so a
+// caller can refuse a save before it sends anything.
+TEST_F(ModeFileTest, SaveIsRefusedWhenPreparedAndNothingIsWritten) {
+    fs::create_directories(dir / "folder.amod");
+    for (const fs::path& path : {dir / "no-such-dir" / "x.amod", dir / "folder.amod"}) {
+        SCOPED_TRACE(path.string());
+        ModeFileSave save(path);
+        EXPECT_EQ(save.Prepared().status, ModeFileStatus::CannotWrite);
+        EXPECT_NE(save.Prepared().errorCode, 0);
+        ParamImage image;
+        EXPECT_EQ(save.Write(image).status, ModeFileStatus::CannotWrite);
+    }
+    EXPECT_TRUE(fs::is_empty(dir / "folder.amod"));
+    EXPECT_EQ(std::distance(fs::directory_iterator(dir), fs::directory_iterator{}), 1);
+}
+
 TEST_F(ModeFileTest, RejectedVersionsChangeNothing) {
     // 6619222 is what a factory preset beginning with the UTF-16 text "Ver1.0.0" reads as.
     for (std::int32_t version : {0, 9, 28, 30, -1, 6619222}) {
