@@ -88,6 +88,9 @@ CMX2240v13View::CMX2240v13View(QWidget* parent)
                 }
             },
             window());
+        if (m_pendingWait.colour) {
+            dialog.SetText(m_pendingWait.text, m_pendingWait.colour);
+        }
         state.waitDialog = &dialog;
         dialog.exec();
     });
@@ -349,7 +352,7 @@ void CMX2240v13View::CloseSyncDialog() {
 
 void CMX2240v13View::ShowWaitDialog(const QString& text, int operation, int node, int value,
                                     int delayMs) {
-    m_pendingWait = {text, operation, node, value};
+    m_pendingWait = {text, operation, node, value, std::nullopt};
     if (m_hubSend) {
         m_hubSend(operation, node, value);
     }
@@ -360,6 +363,23 @@ void CMX2240v13View::EndWait(int ms) {
     if (CWaitDlg* dialog = GetAppState().waitDialog) {
         dialog->EndWait(ms);
     }
+}
+
+void CMX2240v13View::SetWaitText(const QString& text, std::optional<QColor> colour) {
+    m_pendingWait.text = text;
+    m_pendingWait.colour = colour;
+    if (CWaitDlg* dialog = GetAppState().waitDialog) {
+        dialog->SetText(text, colour);
+    }
+}
+
+void CMX2240v13View::StopPendingWait() {
+    m_waitTimer.stop();
+}
+
+void CMX2240v13View::CloseWait() {
+    m_waitTimer.stop();
+    EndWait(0);
 }
 
 void CMX2240v13View::SetHubOperations(std::function<void(int, int, int)> send,

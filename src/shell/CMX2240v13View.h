@@ -3,6 +3,7 @@
 #include "link/LinkReceiver.h"
 #include "shell/IPage.h"
 
+#include <QColor>
 #include <QPointer>
 #include <QTimer>
 #include <QWidget>
@@ -10,6 +11,7 @@
 #include <atomic>
 #include <functional>
 #include <memory>
+#include <optional>
 #include <string>
 
 class QSystemTrayIcon;
@@ -68,6 +70,9 @@ public:
     void CloseSyncDialog();
     void ShowWaitDialog(const QString& text, int operation, int node, int value, int delayMs);
     void EndWait(int ms);
+    void SetWaitText(const QString& text, std::optional<QColor> colour);
+    void StopPendingWait();
+    void CloseWait();
     void SetHubOperations(std::function<void(int, int, int)> send, std::function<void(int)> cancel);
 
 signals:
@@ -101,6 +106,7 @@ private:
         int operation = 0;
         int node = 0;
         int value = 0;
+        std::optional<QColor> colour;
     } m_pendingWait;
     std::function<void(int, int, int)> m_hubSend;
     std::function<void(int)> m_hubCancel;

@@ -599,6 +599,24 @@ void EndWait(int ms) {
     }
 }
 
+void SetWaitText(const QString& text, std::optional<QColor> colour) {
+    if (g_frame) {
+        g_frame->View()->SetWaitText(text, colour);
+    }
+}
+
+void StopPendingWait() {
+    if (g_frame) {
+        g_frame->View()->StopPendingWait();
+    }
+}
+
+void CloseWait() {
+    if (g_frame) {
+        g_frame->View()->CloseWait();
+    }
+}
+
 void RefreshAll() {
     if (g_frame) {
         g_frame->RefreshAll();

@@ -89,6 +89,17 @@ void CWaitDlg::SetText(const QString& text) {
     m_text->setText(text);
 }
 
+void CWaitDlg::SetText(const QString& text, std::optional<QColor> colour) {
+    // A style sheet, so that the skin's own label colour gives way to it.
+    m_colour = colour;
+    m_text->setStyleSheet(colour ? QStringLiteral("color: %1;").arg(colour->name()) : QString());
+    m_text->setText(text);
+}
+
+QString CWaitDlg::Text() const {
+    return m_text->text();
+}
+
 void CWaitDlg::Cancel(bool timedOut) {
     m_step.stop();
     m_timeout.stop();

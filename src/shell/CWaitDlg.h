@@ -1,9 +1,11 @@
 #pragma once
 
+#include <QColor>
 #include <QDialog>
 #include <QTimer>
 
 #include <functional>
+#include <optional>
 
 class QLabel;
 class QProgressBar;
@@ -32,6 +34,11 @@ public:
     void EndWait(int ms);
     int Progress() const;
     void SetText(const QString& text);
+    /// The text in a colour; none: the ordinary colour.
+    void SetText(const QString& text, std::optional<QColor> colour);
+    QString Text() const;
+    /// The colour given with the text (none: the ordinary one).
+    std::optional<QColor> TextColour() const { return m_colour; }
 
 private:
     void Cancel(bool timedOut);
@@ -40,6 +47,7 @@ private:
     QProgressBar* m_progress;
     QPushButton* m_abort;
     std::function<void()> m_cancel;
+    std::optional<QColor> m_colour;
     QTimer m_step;    ///< progress timer
     QTimer m_timeout; ///< timer 110
     QTimer m_close;   ///< timer 2

@@ -1,8 +1,10 @@
 #pragma once
 
+#include <QColor>
 #include <QString>
 
 #include <functional>
+#include <optional>
 
 class QWidget;
 
@@ -24,6 +26,13 @@ void RunSyncDialog(const QString& text);
 void ShowWaitDialog(const QString& text, int operation, int node, int value, int delayMs);
 /// Ends the wait dialog: at once (ms = 0) or after ms with a full bar.
 void EndWait(int ms);
+/// The wait dialog's text line, in a colour (none: the ordinary one); kept as the text the
+/// dialog will show while it is not shown yet.
+void SetWaitText(const QString& text, std::optional<QColor> colour);
+/// Stops the pending timer that would open the wait dialog.
+void StopPendingWait();
+/// Stops the pending timer and closes the wait dialog at once.
+void CloseWait();
 /// Quick controls, current page and the open tool windows that show image values.
 void RefreshAll();
 /// Destroys every open tool window.

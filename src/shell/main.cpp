@@ -1,11 +1,13 @@
 #include "remote/CRemoteDlg.h"
 #include "shell/CMX2240v13App.h"
+#include "smarthome/CDialogHomeTheater.h"
 
 #include <QApplication>
 
 int main(int argc, char** argv) {
     QApplication application(argc, argv);
     kv::RegisterRemoteWindows();
+    kv::RegisterSmartHomeWindows();
     kv::CMX2240v13App app;
     int exitCode = 0;
     if (!app.InitInstance(kv::CMX2240v13App::ParseCommandLine(application.arguments()), exitCode)) {
