@@ -30,6 +30,10 @@ CDialogHomeTheater::CDialogHomeTheater(QWidget* parent)
     ApplyLanguage();
 }
 
+CDialogHomeTheater::~CDialogHomeTheater() {
+    g_bStatusPoll.store(1);
+}
+
 void CDialogHomeTheater::ApplyLanguage() {
     setWindowTitle(Tr("智能插座", "Smart plug"));
     ApplyLanguageTexts(this, kDialogId);

@@ -21,6 +21,8 @@ public:
     static constexpr std::uintptr_t kHubTablesRead = 8;
 
     explicit CDialogHomeTheater(QWidget* parent = nullptr);
+    /// The status poll, stopped while the window is open, goes on again.
+    ~CDialogHomeTheater() override;
 
     void ApplyLanguage() override;
     void RefreshFromImage() override;

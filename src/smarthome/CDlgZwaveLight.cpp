@@ -45,8 +45,8 @@ CDlgZwaveLight::CDlgZwaveLight(int node, QWidget* parent)
     SetControlId(m_max, kMaxId);
     SetControlId(m_down, kDownId);
     SetControlId(m_up, kUpId);
+    m_slider->SetSkin(CXBmpSlider::Skin::LongHorizontal);
     m_slider->SetRange(0, kMaxLevel);
-    m_slider->setMinimumSize(260, 28);
     m_level->setMinimumWidth(56);
     m_down->hide();
     m_up->hide();

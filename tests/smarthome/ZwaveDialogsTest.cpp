@@ -278,11 +278,16 @@ TEST_F(ZwaveDialogsTest, WithoutAProcessorTheButtonsOnlyTellSo) {
     ASSERT_NE(window, nullptr);
     QTest::qWait(300);
     EXPECT_FALSE(GetAppState().syncDialog) << "no read without a processor";
+    EXPECT_EQ(g_bStatusPoll.load(), 0) << "no status poll while the window is open";
     Button(window->DeviceList(), CDlgZwaveList::kAddId)->click();
     EXPECT_FALSE(GetAppState().OpenWindow(ToolWindow::ZwaveEdit));
     auto* info = qobject_cast<CInfoDlg*>(GetAppState().OpenWindow(ToolWindow::Info));
     ASSERT_NE(info, nullptr);
     EXPECT_EQ(info->Text(), QStringLiteral("请先连接设备!"));
+    window->close();
+    ASSERT_TRUE(
+        QTest::qWaitFor([] { return !GetAppState().OpenWindow(ToolWindow::SmartPlug); }, 2000));
+    EXPECT_EQ(g_bStatusPoll.load(), 1);
 }
 
 } // namespace
