@@ -5,6 +5,7 @@
 #include "LiveCommands.h"
 #include "LiveOptions.h"
 #include "QueryCommands.h"
+#include "ZwaveCommands.h"
 
 #include <algorithm>
 #include <cctype>
@@ -192,7 +193,8 @@ int UnknownCommand(const std::vector<Command>& commands, const std::vector<std::
 
 std::vector<Command> AllCommands() {
     std::vector<Command> all;
-    for (auto group : {QueryCommands(), LiveCommands(), AmodCommands(), BiquadCommands()}) {
+    for (auto group :
+         {QueryCommands(), LiveCommands(), AmodCommands(), BiquadCommands(), ZwaveCommands()}) {
         all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -41,6 +41,8 @@ public:
     int CheckLink();
     /// Sends command 138 and closes the device (also done by the destructor).
     void Close();
+    /// The in-process simulator of --sim (nullptr otherwise).
+    sim::Simulator* InProcessSimulator() const { return m_sim.get(); }
 
 private:
     const LiveOptions& m_options;
