@@ -1,0 +1,35 @@
+#pragma once
+
+#include "controls/EqBand.h"
+
+#include <QTableWidget>
+
+namespace kv {
+
+/// The band table of an equaliser page: one row per band with its number, type, gain,
+/// frequency and Q. Type cells are edited with a combo of the five filter types, the others
+/// as text; every finished edit is reported, the table itself changes no band.
+class EqBandTable : public QTableWidget {
+    Q_OBJECT
+public:
+    enum Column { kNumber, kType, kGain, kFreq, kQ, kColumns };
+
+    EqBandTable(int rows, QWidget* parent = nullptr);
+
+    /// Writes row `row` from a band, in the language (0 Chinese, 1 English).
+    void ShowBand(int row, const EqBand& band);
+    void SetLanguage(int language);
+    int Language() const { return m_language; }
+    /// Header colours of the source shown.
+    void SetHeaderColours(QColor background, QColor text);
+
+signals:
+    /// A cell of a band was edited: the type column gives the type number, the others text.
+    void cellEdited(int row, int column, const QString& text);
+
+private:
+    int m_language = 0;
+    bool m_writing = false;
+};
+
+} // namespace kv
