@@ -2,6 +2,7 @@
 
 #include <QHash>
 #include <QString>
+#include <QStringList>
 
 class QWidget;
 
@@ -34,6 +35,8 @@ public:
     QString Title(int dialog) const;
     QString ControlText(int dialog, int control) const;
     int Size() const { return static_cast<int>(m_texts.size()); }
+    /// Every key read, in upper case as they are looked up.
+    QStringList Keys() const { return m_texts.keys(); }
 
 private:
     QHash<QString, QString> m_texts;
