@@ -244,6 +244,9 @@ void CXBmpSlider::MoveBy(int delta) {
 }
 
 void CXBmpSlider::keyPressEvent(QKeyEvent* event) {
+    constexpr int kPage = 10;
+    const int toMinimum = m_minimum - m_position;
+    const int toMaximum = m_maximum - m_position;
     int delta = 0;
     switch (event->key()) {
     case Qt::Key_Left:
@@ -254,10 +257,23 @@ void CXBmpSlider::keyPressEvent(QKeyEvent* event) {
     case Qt::Key_Right:
         delta = 1;
         break;
-    default:
+    case Qt::Key_PageDown:
+        delta = -kPage;
         break;
+    case Qt::Key_PageUp:
+        delta = kPage;
+        break;
+    case Qt::Key_Home:
+        delta = toMinimum;
+        break;
+    case Qt::Key_End:
+        delta = toMaximum;
+        break;
+    default:
+        QWidget::keyPressEvent(event);
+        return;
     }
-    if (delta == 0 || !m_enabled) {
+    if (!m_enabled) {
         QWidget::keyPressEvent(event);
         return;
     }

@@ -9,7 +9,8 @@ namespace kv {
 
 /// Skinned slider: a track picture, a fill picture shown between the low end and the
 /// thumb, and three thumb pictures (normal, focused, disabled). Pointer, wheel and arrow
-/// keys move the position one step or drag it; every change is reported through the
+/// keys move the position one step or drag it, PageUp/PageDown ten steps, Home/End to the
+/// ends of the range; every change is reported through the
 /// signals below, which stand for UM_SLIDER_CHANGED, UM_SLIDER_FOCUS and UM_SLIDER_RELEASED
 /// and carry the slider's control id and position.
 class CXBmpSlider : public QWidget {

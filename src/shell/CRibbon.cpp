@@ -316,7 +316,10 @@ QWidget* CRibbon::BuildLevelPanel(Category& c, int category, const QuickLevelInf
     SetControlId(value, info.labelIds[static_cast<std::size_t>(category)]);
     auto* slider = new QSlider(Qt::Horizontal, panel);
     slider->setRange(0, kSliderMax);
-    slider->setFocusPolicy(Qt::NoFocus);
+    // Tab (in panel order) and a click give the slider the keyboard: arrows step by one,
+    // PageUp/PageDown by ten, Home/End go to the ends, each through the slider command.
+    slider->setFocusPolicy(Qt::StrongFocus);
+    slider->setPageStep(10);
     slider->setMinimumWidth(90);
     SetControlId(slider, info.sliderIds[static_cast<std::size_t>(category)]);
 

@@ -120,6 +120,27 @@ TEST_F(Slider, VerticalPressAndArrowKeys) {
     EXPECT_EQ(Kinds(), "CRCRCRCR") << "other keys pass through";
 }
 
+TEST_F(Slider, PageKeysStepTenAndHomeEndGoToTheEndsWithinTheRange) {
+    Make(CXBmpSlider::Skin::LongHorizontal, 20, 80, 50);
+    struct Case {
+        Qt::Key key;
+        int from;
+        int to;
+    };
+    const Case cases[] = {
+        {Qt::Key_PageUp, 50, 60},   {Qt::Key_PageUp, 75, 80}, {Qt::Key_PageDown, 50, 40},
+        {Qt::Key_PageDown, 25, 20}, {Qt::Key_Home, 50, 20},   {Qt::Key_End, 50, 80},
+        {Qt::Key_End, 80, 80},
+    };
+    for (const Case& c : cases) {
+        slider.SetPos(c.from);
+        notes.clear();
+        QTest::keyClick(&slider, c.key);
+        EXPECT_EQ(slider.Pos(), c.to) << c.key << " from " << c.from;
+        EXPECT_EQ(notes, (std::vector<Note>{{'C', 1209, c.to}, {'R', 1209, c.to}})) << c.key;
+    }
+}
+
 TEST_F(Slider, DraggingBeyondTheEndsHoldsTheLimits) {
     Make(CXBmpSlider::Skin::LongHorizontal, 0, 100, 50);
     const QPoint grip = slider.ThumbRect().center();
