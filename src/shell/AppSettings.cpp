@@ -37,6 +37,10 @@ AppSettings::AppSettings(const QString& iniPath)
 
 AppSettings::~AppSettings() = default;
 
+bool AppSettings::HasLanguage() const {
+    return m_settings->contains(WorkspaceKey("language"));
+}
+
 int AppSettings::Language() const {
     bool ok = false;
     const int value = m_settings->value(WorkspaceKey("language"), 0).toInt(&ok);

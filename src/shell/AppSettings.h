@@ -32,6 +32,8 @@ public:
     AppSettings(const AppSettings&) = delete;
     AppSettings& operator=(const AppSettings&) = delete;
 
+    /// True once a language was stored (the user switched at least once).
+    bool HasLanguage() const;
     int Language() const;
     void SetLanguage(int language);
 

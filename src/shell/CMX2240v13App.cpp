@@ -16,6 +16,7 @@
 #include <QFile>
 #include <QFont>
 #include <QIcon>
+#include <QLocale>
 #include <QStyleFactory>
 #include <QTimer>
 
@@ -103,7 +104,9 @@ bool CMX2240v13App::InitInstance(const Options& options, int& exitCode) {
                      : std::make_unique<AppSettings>(options.settingsPath);
     // The image is filled with its defaults and the settings read before the first window.
     GetParamImage().InitDefaults();
-    SetLanguageIndex(m_settings->Language());
+    // A stored language wins; until the user first switches, the system's language decides.
+    SetLanguageIndex(m_settings->HasLanguage() ? m_settings->Language()
+                                               : LanguageForLocale(QLocale()));
     GetAppState().option = m_settings->QtOption();
 
     m_frame = std::make_unique<CMainFrame>(*m_settings);

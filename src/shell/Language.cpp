@@ -7,6 +7,7 @@
 #include <QGroupBox>
 #include <QLabel>
 #include <QLineEdit>
+#include <QLocale>
 #include <QWidget>
 
 #include <atomic>
@@ -38,6 +39,12 @@ int LanguageIndex() {
 
 void SetLanguageIndex(int index) {
     g_languageIndex.store(index == kEnglish ? kEnglish : kChinese);
+}
+
+int LanguageForLocale(const QLocale& locale) {
+    const QStringList languages = locale.uiLanguages();
+    const QString first = languages.isEmpty() ? locale.name() : languages.constFirst();
+    return first.startsWith(QLatin1String("zh"), Qt::CaseInsensitive) ? kChinese : kEnglish;
 }
 
 QString Tr(const char* chinese, const char* english) {

@@ -4,6 +4,7 @@
 #include <QString>
 #include <QStringList>
 
+class QLocale;
 class QWidget;
 
 namespace kv {
@@ -15,6 +16,10 @@ inline constexpr int kEnglish = 1;
 /// The language index in force for the whole process.
 int LanguageIndex();
 void SetLanguageIndex(int index);
+
+/// The language a first start takes from a locale: Chinese when the locale's first user
+/// interface language is Chinese, English for any other.
+int LanguageForLocale(const QLocale& locale);
 
 /// The member of a (Chinese, English) text pair chosen by the language index.
 QString Tr(const char* chinese, const char* english);

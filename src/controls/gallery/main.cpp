@@ -2,6 +2,7 @@
 
 #include <QApplication>
 #include <QCommandLineParser>
+#include <QLocale>
 
 #include <cstdio>
 
@@ -13,13 +14,18 @@ int main(int argc, char** argv) {
     parser.addHelpOption();
     QCommandLineOption shots("screenshot", "Write every page in both languages to <dir> and exit.",
                              "dir");
-    QCommandLineOption lang("lang", "Start in language <zh|en>.", "lang", "zh");
+    QCommandLineOption lang("lang",
+                            "Start in language <zh|en> (default: Chinese when the system's "
+                            "language is Chinese, else English).",
+                            "lang");
     QCommandLineOption page("page", "Start on page <0..2>.", "page", "0");
     parser.addOptions({shots, lang, page});
     parser.process(app);
 
     kv::GalleryWindow window;
-    window.SetLanguage(parser.value(lang) == "en" ? 1 : 0);
+    const QString language =
+        parser.isSet(lang) ? parser.value(lang) : QLocale().uiLanguages().value(0).left(2);
+    window.SetLanguage(language == "zh" ? 0 : 1);
     window.ShowPage(parser.value(page).toInt());
     if (parser.isSet(shots)) {
         const bool ok = window.SaveScreenshots(parser.value(shots));
