@@ -4,6 +4,7 @@
 #include "image/Text.h"
 #include "link/ConnectionState.h"
 #include "shell/AppState.h"
+#include "shell/CDisconnectedPanel.h"
 #include "shell/CSynDlg.h"
 #include "shell/CWaitDlg.h"
 #include "shell/DeviceAdapter.h"
@@ -20,6 +21,7 @@
 #include <QThread>
 #include <QVBoxLayout>
 
+#include <algorithm>
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
@@ -59,10 +61,12 @@ struct Completion {
 
 CMX2240v13View::CMX2240v13View(QWidget* parent)
     : QWidget(parent), m_layout(new QVBoxLayout(this)),
+      m_disconnected(new CDisconnectedPanel(this)),
       m_closing(std::make_shared<std::atomic<bool>>(false)) {
     setObjectName(QStringLiteral("view"));
     setAttribute(Qt::WA_StyledBackground);
     setMinimumSize(kMinWidth, kMinHeight);
+    m_disconnected->hide();
     m_layout->setContentsMargins(0, 0, 0, 0);
 
     m_firstConnect.setSingleShot(true);
@@ -200,6 +204,37 @@ void CMX2240v13View::ShowPage(PageKind kind, int argument) {
 
 // --- Connection --------------------------------------------------------------------------------
 
+void CMX2240v13View::UpdateConnectionState() {
+    const bool absent = !device::IsConnected() && !GetAppState().syncDialog;
+    if (absent && m_disconnectedLanguage != LanguageIndex()) {
+        m_disconnectedLanguage = LanguageIndex();
+        m_disconnected->ApplyLanguage();
+        PlaceDisconnectedPanel();
+    }
+    if (absent == m_disconnected->isHidden()) {
+        m_disconnected->setVisible(absent);
+        PlaceDisconnectedPanel();
+    }
+    if (absent) {
+        m_disconnected->raise();
+    }
+}
+
+void CMX2240v13View::resizeEvent(QResizeEvent* event) {
+    QWidget::resizeEvent(event);
+    PlaceDisconnectedPanel();
+}
+
+void CMX2240v13View::PlaceDisconnectedPanel() {
+    // A card over the upper middle of the page area; the page stays where it is beneath.
+    constexpr int kWidth = 720;
+    constexpr int kTop = 40;
+    const int width = std::min(kWidth, this->width() - 40);
+    const int height = m_disconnected->heightForWidth(width);
+    m_disconnected->setGeometry((this->width() - width) / 2, kTop, width,
+                                height > 0 ? height : m_disconnected->sizeHint().height());
+}
+
 void CMX2240v13View::StartConnection() {
     device::AttachReceiver(this);
     m_firstConnect.start(kFirstConnectMs);
@@ -266,10 +301,16 @@ void CMX2240v13View::OnSyncFinished(std::uintptr_t /*wParam*/) {
         return;
     }
     const ParamImage& image = GetParamImage();
-    if (!AcceptedModel(QString::fromStdU16String(image.Model()))) {
+    const QString model = QString::fromStdU16String(image.Model());
+    if (!AcceptedModel(model)) {
         Disconnect();
-        ReportRefusal(
-            Tr("机器型号与软件不匹配!", "The processor model does not match this software!"));
+        // Both models are named, so that the user can tell a wrong device from a wrong
+        // program. The model string comes from the device: shown as plain text only.
+        ReportRefusal(Tr("机器型号与软件不匹配!\n连接的机器型号: %1\n本软件支持的型号: %2",
+                         "The processor model does not match this software!\nModel found: "
+                         "%1\nModels this software supports: %2")
+                          .arg(model.isEmpty() ? QStringLiteral("--") : model,
+                               QStringLiteral("KV5930Q, RS483")));
         return;
     }
     if (image.CommVersion() != kAcceptedVersion) {

@@ -19,6 +19,8 @@ class QVBoxLayout;
 
 namespace kv {
 
+class CDisconnectedPanel;
+
 /// Tool windows that take the view messages meant for them implement this.
 class IViewMessageSink {
 public:
@@ -62,6 +64,10 @@ public:
     /// Says goodbye to the processor (command 138) and closes it; stops the status poll.
     void Disconnect();
     bool StatusPollActive() const { return m_statusPoll.isActive(); }
+    /// Shows the disconnected notice over the page area while no processor is connected
+    /// (and none is being read), in the current language.
+    void UpdateConnectionState();
+    CDisconnectedPanel* DisconnectedPanel() const { return m_disconnected; }
 
     // --- Shell helpers -------------------------------------------------------------------------
     void ShowTrayNotice(const QString& title, const QString& text, int ms);
@@ -81,7 +87,11 @@ signals:
     /// A synchronisation ended with a refused processor.
     void refused();
 
+protected:
+    void resizeEvent(QResizeEvent* event) override;
+
 private:
+    void PlaceDisconnectedPanel();
     void HandleViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
     void OnSyncFinished(std::uintptr_t wParam);
     void ReportRefusal(const QString& text);
@@ -98,6 +108,8 @@ private:
     QTimer m_waitTimer;    ///< timer 5
     QTimer m_trayTimer;    ///< timer 990
     QSystemTrayIcon* m_tray = nullptr;
+    CDisconnectedPanel* m_disconnected;
+    int m_disconnectedLanguage = -1;
     bool m_refusalShown = false;
     std::shared_ptr<std::atomic<bool>> m_closing;
 

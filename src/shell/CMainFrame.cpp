@@ -19,6 +19,7 @@
 #include "shell/UiServices.h"
 
 #include <QAbstractSpinBox>
+#include <QAction>
 #include <QApplication>
 #include <QCheckBox>
 #include <QCloseEvent>
@@ -89,6 +90,13 @@ constexpr std::array<ToolButton, 4> kToolButtons = {{
     {cmd::kRemoteControl, ToolWindow::RemoteLearning},
 }};
 
+/// Ribbon buttons that do nothing, or only say "connect first", without a processor.
+constexpr std::array<int, 10> kProcessorCommands = {
+    cmd::kLoadModeInput, cmd::kLoadModeOutput, cmd::kSaveModeInput, cmd::kSaveModeOutput,
+    cmd::kLoadFileInput, cmd::kLoadFileOutput, cmd::kSaveFileInput, cmd::kSaveFileOutput,
+    cmd::kMachineReset,  cmd::kRemoteControl,
+};
+
 bool IsTextInput(const QWidget* w) {
     if (!w) {
         return false;
@@ -118,8 +126,9 @@ int DigitOf(int key) {
 CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_settings(settings), m_ribbon(new CRibbon(this)),
       m_view(new CMX2240v13View(this)), m_connectionPane(new QLabel(this)),
-      m_modePane(new QLabel(this)), m_bypass(new QCheckBox(this)), m_resetEq(new QPushButton(this)),
-      m_undoStack(new QUndoStack(this)), m_undo(new QAction(this)), m_redo(new QAction(this)) {
+      m_modePane(new QLabel(this)), m_messagePane(new QLabel(this)), m_bypass(new QCheckBox(this)),
+      m_resetEq(new QPushButton(this)), m_undoStack(new QUndoStack(this)), m_undo(new QAction(this)),
+      m_redo(new QAction(this)) {
     g_frame = this;
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Controller v2.0.9"));
@@ -189,7 +198,12 @@ void CMainFrame::BuildStatusBar() {
     separator->setObjectName(QStringLiteral("statusSeparator"));
     bar->addWidget(m_connectionPane);
     bar->addWidget(separator);
-    bar->addWidget(m_modePane, 1);
+    bar->addWidget(m_modePane);
+    m_messagePane->setObjectName(QStringLiteral("messagePane"));
+    m_messagePane->setTextInteractionFlags(Qt::TextSelectableByMouse);
+    bar->addWidget(m_messagePane, 1);
+    m_messageTimer.setSingleShot(true);
+    connect(&m_messageTimer, &QTimer::timeout, m_messagePane, &QLabel::clear);
     bar->addPermanentWidget(m_bypass);
     bar->addPermanentWidget(m_resetEq);
     connect(m_bypass, &QCheckBox::clicked, this, [this] { ToggleBypass(); });
@@ -233,9 +247,10 @@ void CMainFrame::UpdateStatus() {
                                         : Tr("USB：未连接", "USB:Disconnected"));
     m_connectionPane->setStyleSheet(connected ? QStringLiteral("color: rgb(0, 150, 0);")
                                               : QStringLiteral("color: rgb(220, 0, 0);"));
+    // Without a processor there is no current mode to show.
     const int mode = g_nCurrentMode.load();
     const QString label =
-        mode >= 0 && mode < 4 ? ModeName(LanguageIndex(), mode) : QStringLiteral("--");
+        connected && mode >= 0 && mode < 4 ? ModeName(LanguageIndex(), mode) : QStringLiteral("--");
     m_modePane->setText(Tr("当前模式:%1", "Current Mode:%1").arg(label));
 
     IPage* page = m_view->CurrentPage();
@@ -246,6 +261,28 @@ void CMainFrame::UpdateStatus() {
     for (const ToolButton& b : kToolButtons) {
         if (QToolButton* button = m_ribbon->Button(b.id)) {
             button->setEnabled(HasToolWindow(b.window));
+        }
+    }
+    EnableProcessorCommands(connected);
+    m_view->UpdateConnectionState();
+}
+
+void CMainFrame::EnableProcessorCommands(bool connected) {
+    const QString why = connected ? QString()
+                                  : Tr("未连接设备：连接处理器后才能使用",
+                                       "No processor connected: this needs one");
+    for (int id : kProcessorCommands) {
+        if (QToolButton* button = m_ribbon->Button(id)) {
+            // The remote button also needs its window (enabled above only when it exists).
+            button->setEnabled(connected && (id != cmd::kRemoteControl || button->isEnabled()));
+            button->setToolTip(why);
+        }
+    }
+    for (QAction* action : m_ribbon->ApplicationMenu()->actions()) {
+        const int id = action->data().toInt();
+        if (id == cmd::kFileOpen || id == cmd::kFileSave) {
+            action->setEnabled(connected);
+            action->setToolTip(why);
         }
     }
 }
@@ -260,6 +297,11 @@ void CMainFrame::ShowInfo(const QString& text, int ms) {
         slot = new CInfoDlg(this);
     }
     static_cast<CInfoDlg*>(slot.data())->ShowText(text, ms);
+}
+
+void CMainFrame::ShowStatusMessage(const QString& text, int ms) {
+    m_messagePane->setText(text);
+    m_messageTimer.start(ms);
 }
 
 void CMainFrame::RefreshAll() {
@@ -549,11 +591,15 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
             return;
         }
         if (answer == BoxAnswer::Yes) {
-            const QString path = FileChooser().SaveFile(this, QStringLiteral("preset"),
+            // Cancelling the file dialog, or a file that cannot be written, keeps the window
+            // open: closing would lose the changes the user just asked to keep.
+            const QString path = FileChooser().SaveFile(this, ProposedModeFileName(),
                                                         QStringLiteral("amod"), ModeFileFilter());
-            if (!path.isEmpty() && StoreAndWriteModeFile(this, path)) {
-                m_settings.AddRecentFile(path);
+            if (path.isEmpty() || !StoreAndWriteModeFile(this, path)) {
+                event->ignore();
+                return;
             }
+            m_settings.AddRecentFile(path);
         }
     }
     m_view->Disconnect();
@@ -570,6 +616,12 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
 void ShowInfo(const QString& text, int ms) {
     if (g_frame) {
         g_frame->ShowInfo(text, ms);
+    }
+}
+
+void ShowStatusMessage(const QString& text, int ms) {
+    if (g_frame) {
+        g_frame->ShowStatusMessage(text, ms);
     }
 }
 

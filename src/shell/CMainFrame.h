@@ -40,6 +40,8 @@ public:
     AppSettings& Settings() const { return m_settings; }
     QLabel* ConnectionPane() const { return m_connectionPane; }
     QLabel* ModePane() const { return m_modePane; }
+    /// The status bar's message pane (results of loads, saves, stores and recalls).
+    QLabel* MessagePane() const { return m_messagePane; }
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetEqButton() const { return m_resetEq; }
     CInfoDlg* InfoWindow() const;
@@ -54,6 +56,7 @@ public:
     bool HandleKeyRelease(QKeyEvent* event);
 
     void ShowInfo(const QString& text, int ms);
+    void ShowStatusMessage(const QString& text, int ms);
     void RefreshAll();
     void CloseToolWindows();
     void ApplyLanguage();
@@ -80,6 +83,8 @@ private:
     void ShowAbout();
     void OpenTool(ToolWindow which);
     void LabelStatusBar();
+    /// Enables the commands that need a processor, with a tooltip saying why when not.
+    void EnableProcessorCommands(bool connected);
     bool IsSmartPlugOpen() const;
 
     AppSettings& m_settings;
@@ -87,6 +92,8 @@ private:
     CMX2240v13View* m_view;
     QLabel* m_connectionPane;
     QLabel* m_modePane;
+    QLabel* m_messagePane;
+    QTimer m_messageTimer;
     QCheckBox* m_bypass;
     QPushButton* m_resetEq;
     QUndoStack* m_undoStack;

@@ -32,6 +32,10 @@ constexpr auto kStorePause = std::chrono::milliseconds(20);
 constexpr auto kStoreMenuPause = std::chrono::milliseconds(500);
 constexpr auto kStoreKeyPause = std::chrono::milliseconds(1500);
 
+/// Hub byte of the volume save mode; 1 keeps the volumes with each mode.
+constexpr std::size_t kVolumeSaveModeHubByte = 536;
+constexpr int kVolumesByMode = 1;
+
 constexpr std::array<const char*, 4> kLabelsZh = {"一", "二", "三", "四"};
 constexpr std::array<const char*, 4> kLabelsEn = {"1", "2", "3", "4"};
 constexpr std::array<const char*, 4> kModesZh = {"M1（电视）", "M2（电影）", "M3（K歌）",
@@ -85,6 +89,22 @@ void ReportTruncatedLoad(QWidget* parent, const ModeFileResult& result) {
                 QStringLiteral("Info"), BoxIcon::Warning);
 }
 
+/// What a load did, including what became of the microphone and music volumes: the
+/// write-all sends them only when the processor keeps its volumes with each mode.
+QString LoadedMessage(const QString& path) {
+    const QString name = QFileInfo(path).fileName();
+    if (GetParamImage().HubByte(kVolumeSaveModeHubByte) == kVolumesByMode) {
+        return Tr("已载入 %1 并发送到机器；话筒和音乐音量已按文件逐步调整",
+                  "Loaded %1 into the processor; the microphone and music volumes were brought "
+                  "up to the file's values")
+            .arg(name);
+    }
+    return Tr("已载入 %1 并发送到机器；话筒和音乐音量保持机器原来的值",
+              "Loaded %1 into the processor; the microphone and music volumes were kept as the "
+              "processor had them")
+        .arg(name);
+}
+
 /// Loads a mode file into the image and starts the write-all behind the synchronisation
 /// dialog. Returns false when the file was refused.
 bool LoadAndSend(QWidget* parent, const QString& path) {
@@ -102,6 +122,9 @@ bool LoadAndSend(QWidget* parent, const QString& path) {
         device::StartWriteAll(receiver);
     }
     RunSyncDialog(QString());
+    if (device::IsConnected()) {
+        ShowStatusMessage(LoadedMessage(path));
+    }
     return true;
 }
 
@@ -117,10 +140,13 @@ void RecallMode(int m) {
     device::SendCommand({5, g_nCurrentMode.load()});
 }
 
-void StoreMode(int m) {
-    g_bParamChanged.store(0);
+bool StoreMode(int m) {
     g_nCurrentMode.store(LimitMode(m));
-    device::SendCommand({4, g_nCurrentMode.load()});
+    if (device::SendCommand({4, g_nCurrentMode.load()}) <= 0) {
+        return false;
+    }
+    g_bParamChanged.store(0);
+    return true;
 }
 
 void StoreModeAfterLoad(int m) {
@@ -152,6 +178,10 @@ void RecallModeCommand(QWidget* parent, int m) {
     }
     RecallMode(m);
     RunSyncDialog(QString());
+    if (device::IsConnected()) {
+        ShowStatusMessage(Tr("已调用机器模式 %1", "Recalled mode %1 from the processor")
+                              .arg(ModeName(LanguageIndex(), m)));
+    }
 }
 
 void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
@@ -162,7 +192,15 @@ void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
                   Tr("信息", "Information"))) {
         return;
     }
-    StoreMode(m);
+    if (!StoreMode(m)) {
+        ShowStatusMessage(Tr("未能保存至机器模式 %1：命令没有送达", "Mode %1 was not stored: "
+                                                                    "the command did not reach "
+                                                                    "the processor")
+                              .arg(ModeName(LanguageIndex(), m)));
+        return;
+    }
+    ShowStatusMessage(Tr("已保存至机器模式 %1", "Stored the current setting as mode %1")
+                          .arg(ModeName(LanguageIndex(), m)));
     if (!fromKey) {
         std::this_thread::sleep_for(kStoreMenuPause);
     }
@@ -201,18 +239,30 @@ void OpenModeFile(QWidget* parent) {
 }
 
 bool StoreAndWriteModeFile(QWidget* parent, const QString& path) {
+    const int m = g_nCurrentMode.load();
+    const int changed = g_bParamChanged.load();
     // The processor stores its mode only once the file is known to be writable.
     ModeFileSave save(QFile::encodeName(path).toStdString());
     ModeFileResult result = save.Prepared();
+    bool stored = false;
     if (result.ok()) {
-        StoreMode(g_nCurrentMode.load());
+        stored = StoreMode(m);
         result = save.Write(GetParamImage());
     }
     if (!result.ok()) {
+        // Without the file the changes still count as unsaved, so closing asks again.
+        g_bParamChanged.store(changed);
         ShowMessage(parent, QString::fromStdString(ModeFileMessage(result)),
                     QStringLiteral("Can't write to file"), BoxIcon::Warning);
         return false;
     }
+    const QString name = QFileInfo(path).fileName();
+    ShowStatusMessage(
+        stored ? Tr("已保存 %1，并保存至机器模式 %2", "Saved %1 and stored the setting as mode %2")
+                     .arg(name, ModeName(LanguageIndex(), m))
+               : Tr("已保存 %1（机器未连接，模式未保存）",
+                    "Saved %1 (the processor is not connected: no mode stored)")
+                     .arg(name));
     return true;
 }
 
@@ -221,7 +271,7 @@ void SaveModeFile(QWidget* parent) {
         ConnectNotice();
         return;
     }
-    const QString path = FileChooser().SaveFile(parent, QStringLiteral("name"),
+    const QString path = FileChooser().SaveFile(parent, ProposedModeFileName(),
                                                 QStringLiteral("amod"), ModeFileFilter());
     if (path.isEmpty()) {
         return;
@@ -229,6 +279,18 @@ void SaveModeFile(QWidget* parent) {
     if (StoreAndWriteModeFile(parent, path)) {
         Settings().AddRecentFile(path);
     }
+}
+
+QString ProposedModeFileName() {
+    const int m = LimitMode(g_nCurrentMode.load());
+    QString name = QString::fromStdU16String(GetParamImage().ModeName(m));
+    // The name comes from the processor: keep letters, digits and a few harmless marks.
+    name.removeIf([](QChar c) {
+        return !(c.isLetterOrNumber() || c == QLatin1Char(' ') || c == QLatin1Char('-') ||
+                 c == QLatin1Char('_') || c == QLatin1Char('(') || c == QLatin1Char(')'));
+    });
+    name = name.trimmed();
+    return name.isEmpty() ? QStringLiteral("M%1").arg(m + 1) : name;
 }
 
 bool OpenRecentModeFile(QWidget* parent, const QString& path) {

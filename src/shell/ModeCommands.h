@@ -12,9 +12,10 @@ QString ModeName(int language, int m);
 
 /// Current mode index = m (limited to 0..3); the processor switches to that mode.
 void RecallMode(int m);
-/// Clears the parameter-changed flag; current mode index = m; the processor stores its
-/// parameters as mode m.
-void StoreMode(int m);
+/// Current mode index = m; the processor stores its parameters as mode m. The
+/// parameter-changed flag is cleared once the command has gone out (a command the link
+/// dropped leaves the changes marked unsaved). Returns false when it was dropped.
+bool StoreMode(int m);
 /// Stores a just-loaded file into mode m: command 3, a 20 ms pause, command 4.
 void StoreModeAfterLoad(int m);
 /// Only when connected: recalls the factory setting of mode m and waits for the read-all.
@@ -26,6 +27,10 @@ void RecallModeCommand(QWidget* parent, int m);
 /// The store command of the mode menus: asks, stores and shows the storing notice. Does
 /// nothing when not connected. afterPauseMs: pause after the notice (F1..F4 with Ctrl).
 void StoreModeCommand(QWidget* parent, int m, bool fromKey);
+
+/// The name the save dialogs propose: the processor's name of the current mode, made safe
+/// as a file name ("M1" .. "M4" when the processor gave none).
+QString ProposedModeFileName();
 
 /// The file mode slot a file name gives: 0..3 when its title begins with "m1".."m4".
 int FileModeSlot(const QString& path);

@@ -17,6 +17,8 @@ class ILinkReceiver;
 
 /// Short notice in the information window for ms milliseconds.
 void ShowInfo(const QString& text, int ms);
+/// A message in the status bar for ms milliseconds (what a load, save, store or recall did).
+void ShowStatusMessage(const QString& text, int ms = 10000);
 /// Tray balloon for ms milliseconds (the information window where there is no tray).
 void ShowTrayNotice(const QString& title, const QString& text, int ms);
 /// Shows the synchronisation dialog modally until the synchronisation ends or times out.

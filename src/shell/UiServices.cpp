@@ -28,6 +28,8 @@ public:
     BoxAnswer Show(QWidget* parent, const QString& text, const QString& caption, BoxButtons buttons,
                    BoxIcon icon) override {
         QMessageBox box(ToQtIcon(icon), caption, text, QMessageBox::NoButton, parent);
+        // Texts may carry strings from the device or from file names: never markup.
+        box.setTextFormat(Qt::PlainText);
         switch (buttons) {
         case BoxButtons::Ok:
             box.setStandardButtons(QMessageBox::Ok);

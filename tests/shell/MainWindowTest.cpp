@@ -5,6 +5,7 @@
 #include "shell/AppSettings.h"
 #include "shell/AppState.h"
 #include "shell/CAboutDlg.h"
+#include "shell/CDisconnectedPanel.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CMX2240v13View.h"
 #include "shell/CRibbon.h"
@@ -17,7 +18,10 @@
 #include <QAction>
 #include <QApplication>
 #include <QCheckBox>
+#include <QFile>
+#include <QFileInfo>
 #include <QLabel>
+#include <QLocale>
 #include <QMenu>
 #include <QPushButton>
 #include <QSettings>
@@ -27,6 +31,8 @@
 #include <QTimer>
 #include <QToolButton>
 #include <QUuid>
+
+#include <string>
 
 namespace kv::test {
 namespace {
@@ -134,7 +140,8 @@ TEST_F(MainWindowTest, LanguageButtonRenamesCategoriesPanelsMenusAndBack) {
               QStringLiteral("Noisegate:      0"));
     EXPECT_EQ(m_frame->BypassBox()->text(), QStringLiteral("Bypass"));
     m_frame->UpdateStatus();
-    EXPECT_EQ(m_frame->ModePane()->text(), QStringLiteral("Current Mode:M1（TV）"));
+    // No processor: no current mode to show.
+    EXPECT_EQ(m_frame->ModePane()->text(), QStringLiteral("Current Mode:--"));
     EXPECT_EQ(QSettings(m_options.settingsPath, QSettings::IniFormat)
                   .value(QStringLiteral("Workspace/language"))
                   .toInt(),
@@ -152,13 +159,37 @@ TEST_F(MainWindowTest, LanguageButtonRenamesCategoriesPanelsMenusAndBack) {
               QStringLiteral("混响音量:  0"));
 }
 
-TEST_F(MainWindowTest, LanguageStoredInTheSettingsIsUsedFromTheStart) {
-    QSettings(m_options.settingsPath, QSettings::IniFormat)
-        .setValue(QStringLiteral("Workspace/language"), 1);
-    Start();
-    EXPECT_EQ(m_frame->Ribbon()->CategoryName(CRibbon::kInput), QStringLiteral("Input"));
-    EXPECT_EQ(m_frame->Ribbon()->PanelName(CRibbon::kInput, 6), QStringLiteral("Load"));
-    EXPECT_EQ(m_frame->ResetEqButton()->text(), QStringLiteral("Reset EQ"));
+TEST_F(MainWindowTest, FirstStartFollowsTheSystemLanguageAndAStoredSettingWins) {
+    struct Case {
+        const char* locale;
+        int stored; ///< -1: nothing stored yet
+        const char* inputCategory;
+    };
+    const Case cases[] = {
+        {"zh_CN", -1, "输入控制"}, {"zh_TW", -1, "输入控制"}, {"en_US", -1, "Input"},
+        {"de_DE", -1, "Input"},    {"C", -1, "Input"},        {"en_US", 0, "输入控制"},
+        {"zh_CN", 1, "Input"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(std::string(c.locale) + " stored " + std::to_string(c.stored));
+        QFile::remove(m_options.settingsPath);
+        if (c.stored >= 0) {
+            QSettings(m_options.settingsPath, QSettings::IniFormat)
+                .setValue(QStringLiteral("Workspace/language"), c.stored);
+        }
+        QLocale::setDefault(QLocale(QString::fromLatin1(c.locale)));
+        Start();
+        EXPECT_EQ(m_frame->Ribbon()->CategoryName(CRibbon::kInput),
+                  QString::fromUtf8(c.inputCategory));
+        const bool english = QString::fromUtf8(c.inputCategory) == QStringLiteral("Input");
+        EXPECT_EQ(m_frame->ResetEqButton()->text(),
+                  english ? QStringLiteral("Reset EQ") : QStringLiteral("重置均衡"));
+        m_app.reset();
+        // Starting does not store the language: the system keeps deciding until a switch.
+        EXPECT_EQ(QSettings(m_options.settingsPath, QSettings::IniFormat)
+                      .contains(QStringLiteral("Workspace/language")),
+                  c.stored >= 0);
+    }
 }
 
 TEST_F(MainWindowTest, CategoriesSwitchPagesAndTheStatusBarActsOnThePage) {
@@ -231,6 +262,38 @@ TEST_F(MainWindowTest, CommandsThatNeedTheProcessorSayOrDoNothingWhenDisconnecte
     m_frame->RefreshAll();
     QTest::keyClick(m_frame, Qt::Key_R);
     EXPECT_EQ(GetParamImage().Slot(QuickLevelOf(QuickLevel::Reverb).field->slot), 35);
+}
+
+TEST_F(MainWindowTest, WithoutAProcessorThePageAreaSaysWhatToCheckAndItsCommandsAreOff) {
+    Start();
+    m_frame->resize(1200, 800);
+    QTest::qWait(300); // the status update
+    CDisconnectedPanel* panel = m_frame->View()->DisconnectedPanel();
+    ASSERT_FALSE(panel->isHidden());
+    EXPECT_TRUE(m_frame->View()->rect().contains(panel->geometry()));
+    EXPECT_EQ(m_frame->ModePane()->text(), QStringLiteral("当前模式:--"));
+    for (int id : {cmd::kLoadModeInput, cmd::kSaveModeOutput, cmd::kLoadFileInput,
+                   cmd::kSaveFileOutput, cmd::kMachineReset}) {
+        QToolButton* button = m_frame->Ribbon()->Button(id);
+        ASSERT_NE(button, nullptr) << id;
+        EXPECT_FALSE(button->isEnabled()) << id;
+        EXPECT_FALSE(button->toolTip().isEmpty()) << id;
+    }
+    // What to check, with the command that installs the udev rule, in the current language.
+    m_frame->OnCommand(cmd::kLanguage);
+    const QString text = panel->Text();
+    for (const QString& part :
+         {QStringLiteral("No processor connected"), QStringLiteral("lsusb"),
+          QStringLiteral("1209:0001"), QStringLiteral("KV_USB_ID"),
+          QStringLiteral("/etc/udev/rules.d/"), QStringLiteral("udevadm trigger"),
+          QStringLiteral("kvcontrol --simulate"), QStringLiteral("kvsim")}) {
+        EXPECT_TRUE(text.contains(part)) << part.toStdString();
+    }
+    // The command copies a rule file that exists (the source tree's in a build).
+    EXPECT_TRUE(QFileInfo::exists(CDisconnectedPanel::UdevRulePath()));
+    EXPECT_TRUE(
+        CDisconnectedPanel::UdevInstallCommand().contains(CDisconnectedPanel::UdevRulePath()));
+    SaveScreenshot(m_frame, QStringLiteral("disconnected-en"));
 }
 
 TEST_F(MainWindowTest, RecentEntryOfAMissingFileIsReportedAndDropped) {

@@ -1,9 +1,12 @@
 #pragma once
 
+#include "shell/AppState.h"
 #include "shell/CMX2240v13App.h"
 #include "shell/CMainFrame.h"
+#include "shell/CSynDlg.h"
 #include "shell/UiServices.h"
 
+#include <QLocale>
 #include <QString>
 #include <QTemporaryDir>
 #include <QUuid>
@@ -22,6 +25,7 @@ struct ShownBox {
     QString caption;
     BoxButtons buttons;
     BoxIcon icon;
+    bool overSyncDialog; ///< a synchronisation dialog was on screen beneath it
 };
 
 /// Message boxes answered from a script; every box is recorded.
@@ -29,7 +33,8 @@ class ScriptedBoxes : public IMessageBoxes {
 public:
     BoxAnswer Show(QWidget*, const QString& text, const QString& caption, BoxButtons buttons,
                    BoxIcon icon) override {
-        shown.push_back({text, caption, buttons, icon});
+        const CSynDlg* sync = GetAppState().syncDialog;
+        shown.push_back({text, caption, buttons, icon, sync && sync->isVisible()});
         if (!answers.empty()) {
             const BoxAnswer a = answers.front();
             answers.pop_front();
@@ -88,12 +93,15 @@ protected:
         SetMessageBoxes(std::move(boxes));
         SetFileChooser(std::move(chooser));
         m_options.settingsPath = m_dir.filePath(QStringLiteral("settings.ini"));
+        // With no stored language the system's decides: the tests start in Chinese.
+        QLocale::setDefault(QLocale(QLocale::Chinese, QLocale::China));
         m_options.instanceKey =
             QStringLiteral("kvtest-") + QUuid::createUuid().toString(QUuid::Id128);
     }
 
     void TearDown() override {
         m_app.reset();
+        QLocale::setDefault(QLocale::system());
         SetMessageBoxes(nullptr);
         SetFileChooser(nullptr);
     }

@@ -3,6 +3,7 @@
 #include "image/MainFields.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
+#include "shell/CDisconnectedPanel.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbon.h"
 #include "shell/CommandIds.h"
@@ -19,6 +20,7 @@
 #include <QToolButton>
 #include <QWheelEvent>
 
+#include <cstdlib>
 #include <cstring>
 
 namespace kv::test {
@@ -66,6 +68,8 @@ TEST_F(SimulatedProcessorTest, ConnectsAtStartReadsTheProcessorAndPolls) {
     EXPECT_EQ(InfoText(), QStringLiteral("设备已连接，同步中……"));
     m_frame->UpdateStatus();
     EXPECT_EQ(m_frame->ConnectionPane()->text(), QStringLiteral("USB：已连接"));
+    EXPECT_TRUE(m_frame->View()->DisconnectedPanel()->isHidden());
+    EXPECT_TRUE(m_frame->Ribbon()->Button(cmd::kLoadFileInput)->isEnabled());
     EXPECT_TRUE(m_frame->View()->StatusPollActive());
     Mark();
     EXPECT_TRUE(QTest::qWaitFor([&] { return !SinceMark(14).empty(); }, 3000));
@@ -154,6 +158,69 @@ TEST_F(SimulatedProcessorTest, WheelOverAPanelStepsItsSliderAndElsewhereDoesNoth
     QApplication::sendEvent(Ribbon().Tabs(), &down);
     EXPECT_EQ(Ribbon().ActiveCategory(), CRibbon::kInput);
     EXPECT_EQ(GetParamImage().Slot(fields::reverbVolume.slot), 41);
+}
+
+TEST_F(SimulatedProcessorTest, RibbonSliderKeysStepLikeTheMouseWithItsLimitsAndNotices) {
+    StartConnected();
+    SetMaxima(80, 99);
+    m_frame->activateWindow();
+    ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+    QSlider* mic = Ribbon().Slider(QuickLevel::Mic, CRibbon::kInput);
+    // A click gives the slider the keyboard; Tab goes on to the next panel's slider.
+    QTest::mouseClick(mic, Qt::LeftButton, Qt::NoModifier, QPoint(2, mic->height() / 2));
+    ASSERT_EQ(QApplication::focusWidget(), mic);
+    QTest::keyClick(mic, Qt::Key_Tab);
+    EXPECT_EQ(QApplication::focusWidget(), Ribbon().Slider(QuickLevel::Effect, CRibbon::kInput));
+
+    // Turns the mouse wheel over the microphone panel `steps` times (negative: down).
+    auto wheel = [&](int steps) {
+        for (int i = 0; i < std::abs(steps); ++i) {
+            QWheelEvent turn(QPointF(5, 5), mic->mapToGlobal(QPointF(5, 5)), QPoint(),
+                             QPoint(0, steps > 0 ? 120 : -120), Qt::NoButton, Qt::NoModifier,
+                             Qt::NoScrollPhase, false);
+            QApplication::sendEvent(mic->parentWidget(), &turn);
+        }
+    };
+    struct Case {
+        Qt::Key key;
+        int start;
+        int expected;
+        int wheelSteps; ///< the mouse wheel turns that reach the same value
+        bool limitNotice;
+    };
+    const Case cases[] = {
+        {Qt::Key_Right, 40, 41, 1, false},   {Qt::Key_Left, 40, 39, -1, false},
+        {Qt::Key_PageUp, 40, 50, 10, false}, {Qt::Key_PageDown, 5, 0, -10, false},
+        {Qt::Key_Home, 12, 0, -12, false},   {Qt::Key_End, 75, 80, 25, true},
+        {Qt::Key_Up, 80, 80, 1, true},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(QTest::toString(c.key));
+        // The keyboard ...
+        SetLevel(QuickLevel::Mic, c.start);
+        if (CInfoDlg* info = m_frame->InfoWindow()) {
+            info->close();
+        }
+        m_frame->activateWindow();
+        ASSERT_TRUE(QTest::qWaitForWindowActive(m_frame));
+        mic->setFocus(Qt::TabFocusReason);
+        ASSERT_EQ(QApplication::focusWidget(), mic);
+        Mark();
+        QTest::keyClick(QApplication::focusWidget(), c.key);
+        EXPECT_EQ(GetParamImage().Slot(fields::micVolume.slot), c.expected);
+        EXPECT_EQ(Ribbon().Slider(QuickLevel::Mic, CRibbon::kOutput)->value(), c.expected);
+        EXPECT_EQ(InfoText() == QStringLiteral("不能超过最大话筒音量!"), c.limitNotice);
+        const auto keyed = WaitParams(1, 14, 1);
+        ASSERT_EQ(keyed.size(), 1u);
+        EXPECT_EQ(keyed[0], ParamBytes(1, 14, static_cast<float>(c.expected / 100.0 + 0.0005)));
+        // ... and the mouse from the same start end with the same command.
+        SetLevel(QuickLevel::Mic, c.start);
+        Mark();
+        wheel(c.wheelSteps);
+        const auto wheeled = WaitParams(1, 14, static_cast<std::size_t>(std::abs(c.wheelSteps)));
+        ASSERT_FALSE(wheeled.empty());
+        EXPECT_EQ(wheeled.back(), keyed[0]);
+    }
 }
 
 TEST_F(SimulatedProcessorTest, MuteBoxesAndKeysToggleTheFieldAndBothCopies) {
@@ -254,15 +321,49 @@ TEST_F(SimulatedProcessorTest, FileTitledM3IsStoredIntoM3AfterTheWriteAll) {
 
 TEST_F(SimulatedProcessorTest, SaveStoresTheCurrentModeBeforeWritingTheFile) {
     StartConnected();
+    // The dialog proposes the processor's name of the current mode, made safe as a file name.
+    GetParamImage().SetModeName(g_nCurrentMode.load(), u"Party/Night.");
     const QString path = m_dir.filePath(QStringLiteral("saved.amod"));
     m_chooser->answers = {path};
     Mark();
     m_frame->OnCommand(cmd::kSaveFileOutput);
     ASSERT_EQ(m_chooser->proposedNames.size(), 1u);
-    EXPECT_EQ(m_chooser->proposedNames[0], QStringLiteral("name"));
+    EXPECT_EQ(m_chooser->proposedNames[0], QStringLiteral("PartyNight"));
     ASSERT_EQ(WaitCommands(4, 1).size(), 1u);
     EXPECT_EQ(SinceMark(4)[0][2], g_nCurrentMode.load());
     EXPECT_EQ(QFileInfo(path).size(), 2223);
+    EXPECT_TRUE(m_frame->MessagePane()->text().contains(QStringLiteral("saved.amod")))
+        << m_frame->MessagePane()->text().toStdString();
+
+    // Without a name from the processor the mode's number is proposed.
+    GetParamImage().SetModeName(g_nCurrentMode.load(), u"");
+    m_frame->OnCommand(cmd::kSaveFileOutput);
+    ASSERT_EQ(m_chooser->proposedNames.size(), 2u);
+    EXPECT_EQ(m_chooser->proposedNames[1], QStringLiteral("M%1").arg(g_nCurrentMode.load() + 1));
+}
+
+TEST_F(SimulatedProcessorTest, LoadStoreAndRecallSayWhatTheyDidInTheStatusBar) {
+    StartConnected();
+    ParamImage source;
+    source.InitDefaults();
+    const QString path = m_dir.filePath(QStringLiteral("evening.amod"));
+    ASSERT_TRUE(WriteModeFile(path.toStdString(), source).ok());
+    m_chooser->answers = {path};
+    m_frame->OnCommand(cmd::kLoadFileInput);
+    ASSERT_TRUE(WaitSynchronised(2));
+    const QString loaded = m_frame->MessagePane()->text();
+    EXPECT_TRUE(loaded.contains(QStringLiteral("evening.amod"))) << loaded.toStdString();
+    // The simulated processor keeps its volumes across power cycles, so the write-all left
+    // them alone.
+    EXPECT_TRUE(loaded.contains(QStringLiteral("保持机器原来的值"))) << loaded.toStdString();
+
+    m_boxes->answers = {BoxAnswer::Yes};
+    m_frame->OnCommand(cmd::kStoreFirst + 3);
+    EXPECT_EQ(m_frame->MessagePane()->text(), QStringLiteral("已保存至机器模式 M4（音乐）"));
+
+    m_frame->OnCommand(cmd::kRecallFirst + 1);
+    ASSERT_TRUE(WaitSynchronised(3));
+    EXPECT_EQ(m_frame->MessagePane()->text(), QStringLiteral("已调用机器模式 M2（电影）"));
 }
 
 TEST_F(SimulatedProcessorTest, RemovalOfAnotherDeviceIsIgnoredAndArrivalReconnects) {
@@ -295,22 +396,44 @@ TEST_F(SimulatedProcessorTest, RemovalOfAnotherDeviceIsIgnoredAndArrivalReconnec
     bus->Detach(otherPath);
 }
 
-TEST_F(SimulatedProcessorTest, CommunicationVersion17IsRefusedWithItsMessage) {
-    sim::SimOptions options;
-    options.identity.commVersion = 17;
-    options.tracePath = m_dir.filePath(QStringLiteral("trace.txt")).toStdString();
-    ASSERT_TRUE(device::StartSimulator(options));
-    Start();
-    ASSERT_TRUE(QTest::qWaitFor([&] { return !m_boxes->shown.empty(); }, 15000));
-    EXPECT_EQ(m_boxes->shown[0].text,
-              QStringLiteral("机器与软件通信版本不匹配，请使用机器配套软件!"));
-    EXPECT_EQ(m_boxes->shown[0].caption, QStringLiteral("错误"));
-    EXPECT_EQ(m_boxes->shown[0].icon, BoxIcon::Error);
-    EXPECT_EQ(m_boxes->shown.size(), 1u);
-    EXPECT_FALSE(device::IsConnected());
-    // No store read was sent, and the processor was told goodbye.
-    EXPECT_TRUE(SinceMark(48).empty());
-    ASSERT_FALSE(WaitCommands(138, 1).empty());
+TEST_F(SimulatedProcessorTest, RefusedProcessorsAreNamedAndTheWindowShowsItIsDisconnected) {
+    struct Case {
+        const char* model;
+        int commVersion;
+        const char* message;
+    };
+    const Case cases[] = {
+        {"KV5930Q", 17, "机器与软件通信版本不匹配，请使用机器配套软件!"},
+        {"MX9000", 18,
+         "机器型号与软件不匹配!\n连接的机器型号: MX9000\n本软件支持的型号: KV5930Q, RS483"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.model);
+        sim::SimOptions options;
+        options.identity.model = c.model;
+        options.identity.commVersion = c.commVersion;
+        options.tracePath = m_dir.filePath(QStringLiteral("trace.txt")).toStdString();
+        ASSERT_TRUE(device::StartSimulator(options));
+        m_boxes->shown.clear();
+        Mark();
+        Start();
+        ASSERT_TRUE(QTest::qWaitFor([&] { return !m_boxes->shown.empty(); }, 15000));
+        EXPECT_EQ(m_boxes->shown[0].text, QString::fromUtf8(c.message));
+        EXPECT_EQ(m_boxes->shown[0].caption, QStringLiteral("错误"));
+        EXPECT_EQ(m_boxes->shown[0].icon, BoxIcon::Error);
+        EXPECT_FALSE(m_boxes->shown[0].overSyncDialog);
+        EXPECT_EQ(m_boxes->shown.size(), 1u);
+        EXPECT_FALSE(device::IsConnected());
+        // No store read was sent, and the processor was told goodbye.
+        EXPECT_TRUE(SinceMark(48).empty());
+        ASSERT_FALSE(WaitCommands(138, 1).empty());
+        // The window then shows the disconnected state.
+        m_frame->UpdateStatus();
+        EXPECT_FALSE(m_frame->View()->DisconnectedPanel()->isHidden());
+        EXPECT_EQ(m_frame->ModePane()->text(), QStringLiteral("当前模式:--"));
+        m_app.reset();
+        device::StopSimulator();
+    }
 }
 
 TEST_F(SimulatedProcessorTest, MachineResetAsksThenResetsAndRestoresTheOptionRecord) {
@@ -334,23 +457,57 @@ TEST_F(SimulatedProcessorTest, MachineResetAsksThenResetsAndRestoresTheOptionRec
     EXPECT_EQ(InfoText(), QStringLiteral("请手动重启……"));
 }
 
-TEST_F(SimulatedProcessorTest, CloseWithUnsavedChangesAndCancelKeepsRunning) {
+TEST_F(SimulatedProcessorTest, CloseWithUnsavedChangesKeepsRunningUnlessSavedOrDiscarded) {
     StartConnected();
     g_bParamChanged.store(1);
-    m_boxes->answers = {BoxAnswer::Cancel};
-    EXPECT_FALSE(m_frame->close());
-    EXPECT_TRUE(m_frame->isVisible());
-    EXPECT_TRUE(device::IsConnected());
-    ASSERT_EQ(m_boxes->shown.size(), 1u);
-    EXPECT_EQ(m_boxes->shown[0].buttons, BoxButtons::YesNoCancel);
+    const QString unwritable = m_dir.filePath(QStringLiteral("no such folder/x.amod"));
+    struct Case {
+        const char* what;
+        BoxAnswer answer;
+        QString file; ///< the file dialog's answer; empty = cancelled
+    };
+    // Every way of not getting the changes into a file keeps the window open and connected.
+    const Case cases[] = {
+        {"cancel at the question", BoxAnswer::Cancel, {}},
+        {"cancel at the file dialog", BoxAnswer::Yes, {}},
+        {"file cannot be written", BoxAnswer::Yes, unwritable},
+    };
+    Mark();
+    for (const Case& c : cases) {
+        m_boxes->answers = {c.answer};
+        m_chooser->answers = {c.file};
+        m_boxes->shown.clear();
+        EXPECT_FALSE(m_frame->close()) << c.what;
+        EXPECT_TRUE(m_frame->isVisible()) << c.what;
+        EXPECT_TRUE(device::IsConnected()) << c.what;
+        ASSERT_FALSE(m_boxes->shown.empty()) << c.what;
+        EXPECT_EQ(m_boxes->shown[0].buttons, BoxButtons::YesNoCancel);
+    }
+    EXPECT_FALSE(QFileInfo::exists(unwritable));
+    // Only the attempt with a file got as far as storing the mode (before the write).
+    EXPECT_EQ(WaitCommands(4, 1).size(), 1u);
 
-    // No closes without saving and says goodbye.
+    // Yes with a file stores the current mode, writes the file and closes.
+    const QString path = m_dir.filePath(QStringLiteral("kept.amod"));
+    m_boxes->answers = {BoxAnswer::Yes};
+    m_chooser->answers = {path};
+    Mark();
+    EXPECT_TRUE(m_frame->close());
+    EXPECT_EQ(QFileInfo(path).size(), 2223);
+    EXPECT_EQ(WaitCommands(4, 1).size(), 1u);
+    EXPECT_FALSE(device::IsConnected());
+}
+
+TEST_F(SimulatedProcessorTest, CloseWithUnsavedChangesAnsweredNoClosesWithoutSaving) {
+    StartConnected();
+    g_bParamChanged.store(1);
     Mark();
     m_boxes->answers = {BoxAnswer::No};
     EXPECT_TRUE(m_frame->close());
     EXPECT_FALSE(device::IsConnected());
     EXPECT_EQ(WaitCommands(138, 1).size(), 1u);
     EXPECT_TRUE(SinceMark(4).empty());
+    EXPECT_TRUE(m_chooser->proposedNames.empty());
 }
 
 } // namespace
