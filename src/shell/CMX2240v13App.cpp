@@ -34,6 +34,9 @@ CMX2240v13App::Options CMX2240v13App::ParseCommandLine(const QStringList& argume
     QCommandLineParser parser;
     parser.setApplicationDescription(QStringLiteral("KV Controller"));
     parser.addHelpOption();
+    // --version prints "kvcontrol 2.0.9" (the name is the program's until the look is set).
+    QCoreApplication::setApplicationVersion(QStringLiteral("2.0.9"));
+    parser.addVersionOption();
     const QCommandLineOption simulate(
         QStringLiteral("simulate"),
         QStringLiteral("Start a simulated processor in the application and connect to it."));

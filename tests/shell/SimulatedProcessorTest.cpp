@@ -412,10 +412,12 @@ TEST_F(SimulatedProcessorTest, RefusedProcessorsAreNamedAndTheWindowShowsItIsDis
         sim::SimOptions options;
         options.identity.model = c.model;
         options.identity.commVersion = c.commVersion;
+        // Each processor starts a trace of its own.
+        QFile::remove(m_dir.filePath(QStringLiteral("trace.txt")));
+        Mark();
         options.tracePath = m_dir.filePath(QStringLiteral("trace.txt")).toStdString();
         ASSERT_TRUE(device::StartSimulator(options));
         m_boxes->shown.clear();
-        Mark();
         Start();
         ASSERT_TRUE(QTest::qWaitFor([&] { return !m_boxes->shown.empty(); }, 15000));
         EXPECT_EQ(m_boxes->shown[0].text, QString::fromUtf8(c.message));
