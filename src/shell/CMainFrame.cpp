@@ -127,8 +127,8 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_settings(settings), m_ribbon(new CRibbon(this)),
       m_view(new CMX2240v13View(this)), m_connectionPane(new QLabel(this)),
       m_modePane(new QLabel(this)), m_messagePane(new QLabel(this)), m_bypass(new QCheckBox(this)),
-      m_resetEq(new QPushButton(this)), m_undoStack(new QUndoStack(this)), m_undo(new QAction(this)),
-      m_redo(new QAction(this)) {
+      m_resetEq(new QPushButton(this)), m_undoStack(new QUndoStack(this)),
+      m_undo(new QAction(this)), m_redo(new QAction(this)) {
     g_frame = this;
     setObjectName(QStringLiteral("mainFrame"));
     setWindowTitle(QStringLiteral("Controller v2.0.9"));
