@@ -105,7 +105,8 @@ std::optional<std::u16string> Utf16(const std::string& text) {
 }
 
 /// Takes the Z-Wave events and hub-table ends off the link for the command, and passes
-/// everything else to the session's own receiver.
+/// everything else to the session's own receiver. One for the process, never destroyed: the
+/// reader thread may still be handing it an event when the command ends.
 class ZwaveReceiver final : public ILinkReceiver {
 public:
     struct Event {
@@ -113,28 +114,47 @@ public:
         std::intptr_t value;
     };
 
-    explicit ZwaveReceiver(ILinkReceiver* session) : m_session(session) { SetLinkReceiver(this); }
-    ~ZwaveReceiver() override { SetLinkReceiver(m_session); }
-    ZwaveReceiver(const ZwaveReceiver&) = delete;
-    ZwaveReceiver& operator=(const ZwaveReceiver&) = delete;
+    static ZwaveReceiver& Instance() {
+        static auto* receiver = new ZwaveReceiver;
+        return *receiver;
+    }
+
+    /// Stands in for the session's receiver until Detach.
+    void Attach(ILinkReceiver* session) {
+        {
+            std::lock_guard lock(m_lock);
+            m_session = session;
+            m_events.clear();
+        }
+        SetLinkReceiver(this);
+    }
+    void Detach() {
+        ILinkReceiver* session = nullptr;
+        {
+            std::lock_guard lock(m_lock);
+            session = m_session;
+            m_session = nullptr;
+        }
+        SetLinkReceiver(session);
+    }
 
     void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        std::lock_guard lock(m_lock);
         if (message == WM_ZWAVE_EVENT) {
-            {
-                std::lock_guard lock(m_lock);
-                m_events.push_back({wParam, lParam});
-            }
+            m_events.push_back({wParam, lParam});
             m_changed.notify_all();
         } else if (message != WM_ZWAVE_SYNC && m_session) {
             m_session->PostViewMessage(message, wParam, lParam);
         }
     }
     void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+        std::lock_guard lock(m_lock);
         if (message != WM_ZWAVE_SYNC && m_session) {
             m_session->SendViewMessage(message, wParam, lParam);
         }
     }
     void ShowErrorBox(const std::string& text, const std::string& caption) override {
+        std::lock_guard lock(m_lock);
         if (m_session) {
             m_session->ShowErrorBox(text, caption);
         }
@@ -152,10 +172,22 @@ public:
     }
 
 private:
-    ILinkReceiver* m_session;
-    std::mutex m_lock; ///< guards m_events
+    ZwaveReceiver() = default;
+
+    std::mutex m_lock; ///< guards m_session and m_events
     std::condition_variable m_changed;
+    ILinkReceiver* m_session = nullptr;
     std::deque<Event> m_events;
+};
+
+/// The Z-Wave receiver stands in for the session's while a command body runs.
+class ReceiverScope {
+public:
+    ReceiverScope() { ZwaveReceiver::Instance().Attach(LinkReceiver()); }
+    ~ReceiverScope() { ZwaveReceiver::Instance().Detach(); }
+    ReceiverScope(const ReceiverScope&) = delete;
+    ReceiverScope& operator=(const ReceiverScope&) = delete;
+    ZwaveReceiver& Receiver() { return ZwaveReceiver::Instance(); }
 };
 
 /// The wait window of the application as a console: texts are printed, closing ends the
@@ -248,7 +280,7 @@ int List(Args args, Io& io) {
         return BadInput(io, "usage: kvctl zwave list");
     }
     return RunLive(io, [&](LiveSession&) -> int {
-        ZwaveReceiver receiver(LinkReceiver());
+        ReceiverScope scope;
         if (const int code = ReadHub(io); code != kExitOk) {
             return code;
         }
@@ -277,7 +309,8 @@ int Set(Args args, Io& io) {
                         "usage: kvctl zwave set NODE VALUE   (NODE 2..232, VALUE 0..99 or 255)");
     }
     return RunLive(io, [&](LiveSession&) -> int {
-        ZwaveReceiver receiver(LinkReceiver());
+        ReceiverScope scope;
+        ZwaveReceiver& receiver = scope.Receiver();
         g_bZWaveInitData.store(0);
         if (!ZwaveReadNodeList()) {
             io.err << "kvctl: the Z-Wave controller did not answer\n";
@@ -309,7 +342,8 @@ int Add(Args args, Io& io) {
     const auto type = static_cast<std::uint8_t>(positional[0] == "switch" ? zwave::kSwitchType
                                                                           : zwave::kDimmerType);
     return RunLive(io, [&](LiveSession& session) -> int {
-        ZwaveReceiver receiver(LinkReceiver());
+        ReceiverScope scope;
+        ZwaveReceiver& receiver = scope.Receiver();
         zwave::StorePendingAdd(GetParamImage(), {type, *name});
         PressAtOnce(session, sim::ZWaveNetwork::kNewDevice);
         ConsoleUi ui(io, 1);
@@ -334,7 +368,8 @@ int Remove(Args args, Io& io) {
         return BadInput(io, "usage: kvctl zwave remove [NODE]");
     }
     return RunLive(io, [&](LiveSession& session) -> int {
-        ZwaveReceiver receiver(LinkReceiver());
+        ReceiverScope scope;
+        ZwaveReceiver& receiver = scope.Receiver();
         PressAtOnce(session, static_cast<int>(*press));
         ConsoleUi ui(io, 0);
         io.err << "kvctl: press and hold the button of the device to remove for 3 seconds\n";
@@ -358,7 +393,7 @@ int Reset(Args args, Io& io) {
         return BadInput(io, "usage: kvctl zwave reset");
     }
     return RunLive(io, [&](LiveSession&) -> int {
-        ZwaveReceiver receiver(LinkReceiver());
+        ReceiverScope scope;
         StartZwaveReset();
         if (!WaitZwaveThreads(kThreadTimeout)) {
             io.err << "kvctl: the reset did not end\n";
