@@ -327,6 +327,7 @@ void CMX2240v13View::OnSyncFinished(std::uintptr_t /*wParam*/) {
     }
     RefreshAll();
     std::this_thread::sleep_for(kSettlePause);
+    ++m_acceptedSyncs;
     emit synchronised();
 }
 

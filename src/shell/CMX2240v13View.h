@@ -68,6 +68,8 @@ public:
     /// (and none is being read), in the current language.
     void UpdateConnectionState();
     CDisconnectedPanel* DisconnectedPanel() const { return m_disconnected; }
+    /// How many synchronisations ended with the processor accepted (counts up).
+    int AcceptedSyncs() const { return m_acceptedSyncs; }
 
     // --- Shell helpers -------------------------------------------------------------------------
     void ShowTrayNotice(const QString& title, const QString& text, int ms);
@@ -110,6 +112,7 @@ private:
     QSystemTrayIcon* m_tray = nullptr;
     CDisconnectedPanel* m_disconnected;
     int m_disconnectedLanguage = -1;
+    int m_acceptedSyncs = 0;
     bool m_refusalShown = false;
     std::shared_ptr<std::atomic<bool>> m_closing;
 

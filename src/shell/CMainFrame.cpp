@@ -625,6 +625,10 @@ void ShowStatusMessage(const QString& text, int ms) {
     }
 }
 
+int AcceptedSynchronisations() {
+    return g_frame ? g_frame->View()->AcceptedSyncs() : 0;
+}
+
 void ShowTrayNotice(const QString& title, const QString& text, int ms) {
     if (g_frame) {
         g_frame->View()->ShowTrayNotice(title, text, ms);

@@ -118,13 +118,17 @@ bool LoadAndSend(QWidget* parent, const QString& path) {
         ReportTruncatedLoad(parent, result);
     }
     DebugWrite("Start thread:SynchronizeData\n");
+    const int synchronised = AcceptedSynchronisations();
     if (ILinkReceiver* receiver = ViewReceiver()) {
         device::StartWriteAll(receiver);
     }
     RunSyncDialog(QString());
-    if (device::IsConnected()) {
-        ShowStatusMessage(LoadedMessage(path));
-    }
+    // Only a write-all that ended with the processor accepted counts as loaded.
+    ShowStatusMessage(AcceptedSynchronisations() > synchronised
+                          ? LoadedMessage(path)
+                          : Tr("%1 已读入，但机器没有确认收到", "%1 was read, but the processor "
+                                                                "did not confirm that it took it")
+                                .arg(QFileInfo(path).fileName()));
     return true;
 }
 
@@ -176,9 +180,10 @@ void RecallModeCommand(QWidget* parent, int m) {
                   Tr("信息", "Information"))) {
         return;
     }
+    const int synchronised = AcceptedSynchronisations();
     RecallMode(m);
     RunSyncDialog(QString());
-    if (device::IsConnected()) {
+    if (AcceptedSynchronisations() > synchronised) {
         ShowStatusMessage(Tr("已调用机器模式 %1", "Recalled mode %1 from the processor")
                               .arg(ModeName(LanguageIndex(), m)));
     }

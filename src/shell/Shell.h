@@ -19,6 +19,9 @@ class ILinkReceiver;
 void ShowInfo(const QString& text, int ms);
 /// A message in the status bar for ms milliseconds (what a load, save, store or recall did).
 void ShowStatusMessage(const QString& text, int ms = 10000);
+/// How many synchronisations (read-all or write-all) have ended with the processor
+/// accepted; a command compares it before and after its synchronisation dialog.
+int AcceptedSynchronisations();
 /// Tray balloon for ms milliseconds (the information window where there is no tray).
 void ShowTrayNotice(const QString& title, const QString& text, int ms);
 /// Shows the synchronisation dialog modally until the synchronisation ends or times out.

@@ -357,12 +357,21 @@ TEST_F(SimulatedProcessorTest, LoadStoreAndRecallSayWhatTheyDidInTheStatusBar) {
     // them alone.
     EXPECT_TRUE(loaded.contains(QStringLiteral("保持机器原来的值"))) << loaded.toStdString();
 
+    // A write-all that the synchronisation dialog gives up on is not reported as a load.
+    CSynDlg::SetTimeoutMs(1);
+    m_chooser->answers = {path};
+    m_frame->OnCommand(cmd::kLoadFileInput);
+    CSynDlg::SetTimeoutMs(CSynDlg::kDefaultTimeoutMs);
+    EXPECT_EQ(m_frame->MessagePane()->text(),
+              QStringLiteral("evening.amod 已读入，但机器没有确认收到"));
+    ASSERT_TRUE(WaitSynchronised(3));
+
     m_boxes->answers = {BoxAnswer::Yes};
     m_frame->OnCommand(cmd::kStoreFirst + 3);
     EXPECT_EQ(m_frame->MessagePane()->text(), QStringLiteral("已保存至机器模式 M4（音乐）"));
 
     m_frame->OnCommand(cmd::kRecallFirst + 1);
-    ASSERT_TRUE(WaitSynchronised(3));
+    ASSERT_TRUE(WaitSynchronised(4));
     EXPECT_EQ(m_frame->MessagePane()->text(), QStringLiteral("已调用机器模式 M2（电影）"));
 }
 
