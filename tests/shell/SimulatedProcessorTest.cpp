@@ -171,6 +171,14 @@ TEST_F(SimulatedProcessorTest, RibbonSliderKeysStepLikeTheMouseWithItsLimitsAndN
     ASSERT_EQ(QApplication::focusWidget(), mic);
     QTest::keyClick(mic, Qt::Key_Tab);
     EXPECT_EQ(QApplication::focusWidget(), Ribbon().Slider(QuickLevel::Effect, CRibbon::kInput));
+    // The click sent a command too; let it reach the trace before counting.
+    ASSERT_TRUE(QTest::qWaitFor(
+        [&] {
+            const auto before = Received().size();
+            QTest::qWait(150);
+            return Received().size() == before;
+        },
+        5000));
 
     // Turns the mouse wheel over the microphone panel `steps` times (negative: down).
     auto wheel = [&](int steps) {
