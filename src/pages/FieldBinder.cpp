@@ -97,8 +97,9 @@ void FieldBinder::Connect(QWidget* widget, const FieldBinding& b) {
         connect(qslider, &QAbstractSlider::valueChanged, this,
                 [this, binding, step](int p) { Edit(*binding, p * step); });
     } else if (auto* button = qobject_cast<QAbstractButton*>(widget)) {
-        connect(button, &QAbstractButton::clicked, this,
-                [this, binding](bool checked) { Edit(*binding, checked ? 1.0 : 0.0); });
+        connect(button, &QAbstractButton::clicked, this, [this, binding](bool checked) {
+            Edit(*binding, checked != binding->inverted ? 1.0 : 0.0);
+        });
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         connect(edit, &QLineEdit::editingFinished, this, [this, binding, edit] {
             bool ok = false;
@@ -179,7 +180,7 @@ void FieldBinder::Show(const Attached& a) const {
     } else if (auto* qslider = qobject_cast<QAbstractSlider*>(w)) {
         qslider->setValue(Position(v, step));
     } else if (auto* button = qobject_cast<QAbstractButton*>(w)) {
-        button->setChecked(v != 0);
+        button->setChecked((v != 0) != b.inverted);
     } else if (auto* edit = qobject_cast<QLineEdit*>(w)) {
         edit->setText(Text(b, v));
     }

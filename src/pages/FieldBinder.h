@@ -51,6 +51,7 @@ struct FieldBinding {
     ValueText text = nullptr;     ///< display format (null: "%d")
     FieldSetter setter = nullptr; ///< null: the command table's field setter
     const MainField* channelB = nullptr; ///< with kChannelEntry: the field of channel 1, entry 0
+    bool inverted = false; ///< a check or radio button that shows and sets the value 0 when checked
 };
 
 /// A field and entry.

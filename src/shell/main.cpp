@@ -1,3 +1,4 @@
+#include "pages/OutputPages.h"
 #include "pages/PageSwitch.h"
 #include "remote/CRemoteDlg.h"
 #include "shell/CMX2240v13App.h"
@@ -35,6 +36,7 @@ int main(int argc, char** argv) {
     kv::RegisterRemoteWindows();
     kv::RegisterSmartHomeWindows();
     kv::RegisterPages();
+    kv::RegisterOutputPages();
     kv::CMX2240v13App app;
     int exitCode = 0;
     if (!app.InitInstance(kv::CMX2240v13App::ParseCommandLine(application.arguments()), exitCode)) {
