@@ -61,9 +61,10 @@ int Load(Args args, Io& io) {
         return kExitBadInput;
     }
     return RunLive(io, [&](LiveSession&) -> int {
-        // The file may have changed since the check; it is read under the same rule.
-        if (!ReadModeFileFor(path, GetParamImage(), truncated, io)) {
-            return kExitBadInput;
+        // The file may have changed since the check (its warnings were printed there).
+        const ModeFileResult r = ReadModeFile(path, GetParamImage());
+        if (!r.ok() || (r.truncated() && truncated == TruncatedFile::Refuse)) {
+            return BadInput(io, path + ": changed since it was checked");
         }
         SynchronizeWriteThreadProc();
         io.out << "sent " << path << " to the processor\n";

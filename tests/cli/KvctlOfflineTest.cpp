@@ -177,6 +177,7 @@ TEST_F(KvctlOffline, TruncatedFileIsReportedAndRefusedByLoadWithoutForce) {
         RunKvctl({"--sim", "--trace", Path("t.txt"), "load", "--force", Path("cut.amod")});
     EXPECT_EQ(forced.code, kExitOk) << forced.err;
     EXPECT_NE(forced.err.find(note), std::string::npos) << forced.err;
+    EXPECT_EQ(forced.err.find(note), forced.err.rfind(note)) << "warned twice: " << forced.err;
     EXPECT_NE(forced.out.find("sent"), std::string::npos);
 }
 
