@@ -449,9 +449,18 @@ Report SimProcessor::MemoryRead(const Report& c) const {
 Report SimProcessor::Status(SimClock::time_point now) const {
     const double t = std::chrono::duration<double>(now - m_start).count();
     Report r = Answer(report::kStatus);
-    for (int i = 0; i < 6; ++i) {
-        r[2 + static_cast<std::size_t>(i)] =
-            static_cast<std::uint8_t>(128 + 100 * std::sin(3.1 * t + 0.9 * i));
+    // Input levels on the meters' scale (0..60): Mic 1..4, then music left and right. Each
+    // swells slowly with a little flutter on top, the way a voice or a song moves the meter;
+    // held still they keep fixed values.
+    constexpr std::array<double, 6> kStill = {24, 18, 0, 0, 36, 34};
+    constexpr std::array<double, 6> kBase = {26, 20, 8, 6, 38, 36};
+    constexpr std::array<double, 6> kSwell = {16, 14, 6, 5, 10, 10};
+    for (std::size_t i = 0; i < kStill.size(); ++i) {
+        const double k = static_cast<double>(i);
+        const double level = m_metersStill ? kStill[i]
+                                           : kBase[i] + kSwell[i] * std::sin(0.8 * t + 1.7 * k) +
+                                                 5 * std::sin(4.7 * t + 2.3 * k);
+        r[2 + i] = static_cast<std::uint8_t>(std::clamp(std::lround(level), 0L, 60L));
     }
     r[8] = 0;
     r[9] = 1; // input format: AC3

@@ -66,6 +66,8 @@ public:
     /// the pending key and that code. nullopt when no learning is pending.
     std::optional<Report> PressKeyCode(std::uint8_t code);
     void SetLearnAnswer(LearnAnswer answer) { m_learnAnswer = answer; }
+    /// Holds the six input levels of the status report still (tests, screenshots).
+    void SetMetersStill(bool still) { m_metersStill = still; }
     LearnAnswer GetLearnAnswer() const { return m_learnAnswer; }
     /// The key being learned (1..17), 0 when none.
     int PendingLearnKey() const { return m_pendingKey; }
@@ -121,6 +123,7 @@ private:
     std::chrono::milliseconds m_learnDelay{1500};
     LearnAnswer m_learnAnswer = LearnAnswer::Press;
     SimClock::time_point m_start;
+    bool m_metersStill = false;
 };
 
 /// The factory setting of mode m (0..3) as an image: the application's defaults with the

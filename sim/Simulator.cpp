@@ -23,6 +23,7 @@ Simulator::Simulator(SimOptions options)
     }
     m_processor.SetLearnDelay(m_options.learnDelay);
     m_processor.SetLearnAnswer(m_options.learnAnswer);
+    m_processor.SetMetersStill(m_options.metersStill);
     m_keyPressThread = std::thread([this] { KeyPressLoop(); });
 }
 

@@ -33,6 +33,8 @@ struct SimOptions {
     std::chrono::milliseconds learnDelay{1500};
     /// How learning requests are answered.
     LearnAnswer learnAnswer = LearnAnswer::Press;
+    /// The status report's input levels hold still instead of moving.
+    bool metersStill = false;
 };
 
 /// A simulated processor: the SimProcessor behind a lock, with latency, fault injection,

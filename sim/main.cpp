@@ -40,6 +40,7 @@ constexpr const char* kUsage =
     "  --learn-delay-ms N      delay of the simulated key press when learning (default 1500)\n"
     "  --learn MODE            how learning requests end: press (default), manual (wait for\n"
     "                          'press CODE'), refuse (nothing learned), silent (never answer)\n"
+    "  --meters MODE           input levels of the status report: moving (default) or still\n"
     "  --trace FILE            write every report to FILE\n"
     "  --version               print the version and end\n"
     "Commands on standard input (type help for the list): unplug, plug, report N,\n"
@@ -143,6 +144,14 @@ const std::map<std::string_view, OptionSetter>& OptionTable() {
              const auto answer = ParseLearnAnswer(v);
              o.sim.learnAnswer = answer.value_or(o.sim.learnAnswer);
              return answer.has_value();
+         }},
+        {"--meters",
+         [](Options& o, const std::string& v) {
+             if (v != "still" && v != "moving") {
+                 return false;
+             }
+             o.sim.metersStill = v == "still";
+             return true;
          }},
         {"--trace", Text([](Options& o, const std::string& v) { o.sim.tracePath = v; })},
     };

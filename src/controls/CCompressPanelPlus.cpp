@@ -1,5 +1,7 @@
 #include "controls/CCompressPanelPlus.h"
 
+#include "controls/AxisLabels.h"
+
 #include "controls/ControlFonts.h"
 #include "controls/OffscreenLayer.h"
 #include "image/Encodings.h"
@@ -121,14 +123,25 @@ void CCompressPanelPlus::EnsureGrid() {
     p.setFont(font);
     const QFontMetrics fm(font);
     const int plotBottom = TruncToInt32(kTop + PlotHeight());
-    for (const AxisMark& m : kOutputMarks) {
+    // 0 dB goes first and +6 dB last: when the two labels would touch, 0 dB keeps its own.
+    std::vector<AxisLabel> outputLabels;
+    std::vector<const AxisMark*> outputMarks;
+    for (std::size_t i = 0; i < kOutputMarks.size(); ++i) {
+        const AxisMark& m = kOutputMarks[(i + 1) % kOutputMarks.size()];
         const int y = OutputToY(m.db);
         p.setPen(m_gridColour);
         p.drawLine(kLeft, y, width() - 20, y);
-        p.setPen(m_textColour);
-        const QString text = QString::fromLatin1(m.text);
-        p.drawText(QRect(0, y - fm.height() / 2, kLeft - 2, fm.height()),
-                   Qt::AlignRight | Qt::AlignVCenter, text);
+        outputLabels.push_back({y, fm.height()});
+        outputMarks.push_back(&m);
+    }
+    const auto starts = PlaceAxisLabels(outputLabels, 0, height(), 0);
+    p.setPen(m_textColour);
+    for (std::size_t i = 0; i < outputMarks.size(); ++i) {
+        if (starts[i]) {
+            p.drawText(QRect(0, *starts[i], kLeft - 2, fm.height()),
+                       Qt::AlignRight | Qt::AlignVCenter,
+                       QString::fromLatin1(outputMarks[i]->text));
+        }
     }
     for (const AxisMark& m : kInputMarks) {
         const int x = InputToX(m.db);

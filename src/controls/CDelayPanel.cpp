@@ -1,5 +1,7 @@
 #include "controls/CDelayPanel.h"
 
+#include "controls/AxisLabels.h"
+
 #include "controls/ControlFonts.h"
 #include "controls/OffscreenLayer.h"
 #include "image/DisplayFormat.h"
@@ -39,6 +41,14 @@ CDelayPanel::CDelayPanel(QWidget* parent)
 
 void CDelayPanel::SetChannelCount(int n) {
     m_channels.resize(std::size_t(std::clamp(n, 0, 64)));
+}
+
+void CDelayPanel::SetLanguage(int language) {
+    if (language != m_language) {
+        m_language = language;
+        m_grid = QImage();
+        update();
+    }
 }
 
 void CDelayPanel::Init() {
@@ -144,7 +154,8 @@ void CDelayPanel::EnsureGrid() {
         p.drawLine(left, y, right, y);
     }
     for (int k = 1; k <= n; ++k) {
-        const QString name = QStringLiteral("通道(CH)%1").arg(k);
+        const QString name =
+            (m_language == 1 ? QStringLiteral("CH%1") : QStringLiteral("通道(CH)%1")).arg(k);
         const int x = left - fm.horizontalAdvance(name) - 5;
         const int y = TruncToInt32(kTopMargin + k * r - r / 2 - fm.height() / 2.0);
         p.setPen(LabelColour(k - 1));
@@ -152,14 +163,23 @@ void CDelayPanel::EnsureGrid() {
     }
     const double s = Scale();
     const int steps = TruncToInt32((m_axisMax - m_axisMin) / kGridStepMs);
+    std::vector<QString> texts;
+    std::vector<AxisLabel> labels;
     for (int l = 0; l <= steps; ++l) {
         const int x = left + TruncToInt32(l * kGridStepMs * s);
-        const QString text = QString::fromStdString(fmt::DelayMs(m_axisMin + kGridStepMs * l));
-        p.setPen(Qt::white);
-        p.drawText(QPoint(x - fm.horizontalAdvance(text) / 2, bottom + 5 + fm.ascent()), text);
+        texts.push_back(QString::fromStdString(fmt::DelayMs(m_axisMin + kGridStepMs * l)));
+        labels.push_back({x, fm.horizontalAdvance(texts.back())});
         if (l == 0 || l == steps) {
             p.setPen(QColor(128, 128, 128));
             p.drawLine(x, kTopMargin, x, bottom);
+        }
+    }
+    // Kept inside the panel ("100.0ms" at the right end) and apart from each other.
+    const auto starts = PlaceAxisLabels(labels, 0, width(), 4);
+    p.setPen(Qt::white);
+    for (std::size_t i = 0; i < texts.size(); ++i) {
+        if (starts[i]) {
+            p.drawText(QPoint(*starts[i], bottom + 5 + fm.ascent()), texts[i]);
         }
     }
 }

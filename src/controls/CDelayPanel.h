@@ -37,6 +37,9 @@ public:
 
     /// Number of tracks; call before Init.
     void SetChannelCount(int n);
+    /// 0 Chinese, 1 English: the channel labels ("通道(CH)1" or "CH1").
+    void SetLanguage(int language);
+    int Language() const { return m_language; }
     int ChannelCount() const { return int(m_channels.size()); }
     /// Loads the marker picture and resets every track to 0 ms with limits 1.5..100 ms.
     void Init();
@@ -88,6 +91,7 @@ private:
     int m_imageWidth = 5;
     int m_imageHeight = 5;
     int m_selected = -1;
+    int m_language = 0;
     bool m_dragging = false;
     QFont m_font;
     QImage m_grid;

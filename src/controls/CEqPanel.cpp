@@ -1,5 +1,7 @@
 #include "controls/CEqPanel.h"
 
+#include "controls/AxisLabels.h"
+
 #include "controls/CardinalSpline.h"
 #include "controls/ControlFonts.h"
 #include "controls/EqResponse.h"
@@ -759,12 +761,12 @@ void CEqPanel::Render(QPainter& p) {
         p.drawRect(plot.adjusted(-1, -1, 1, 1));
         p.restore();
     }
-    DrawHandles(p);
-    DrawReadouts(p);
-    DrawStatus(p);
     if (m_bypass) {
         DrawBypass(p);
     }
+    DrawHandles(p);
+    DrawReadouts(p);
+    DrawStatus(p);
 }
 
 void CEqPanel::EnsureGrid() {
@@ -795,6 +797,10 @@ void CEqPanel::DrawGrid(QPainter& p) const {
     const QFont labelFont = ControlFont(FontFace::Arial, 11);
     p.setFont(labelFont);
     const QFontMetrics fm(labelFont);
+    // Labels that would touch a neighbour or leave the panel are left out, so a small panel
+    // shows fewer of them rather than a crowd.
+    std::vector<int> gains;
+    std::vector<AxisLabel> gainLabels;
     for (int g : kGainLines) {
         if (g < m_axisGainMin || g > m_axisGainMax) {
             continue;
@@ -802,22 +808,34 @@ void CEqPanel::DrawGrid(QPainter& p) const {
         const int y = plot.top() + TruncToInt32(GainToPlotY(g));
         p.setPen(QColor::fromRgb(g == 0 ? kZeroLine : kGridLine));
         p.drawLine(plot.left(), y, plot.right(), y);
-        const QString text = Printf("%+-.0fdB", g);
-        const QRect box(0, y - fm.height() / 2, plot.left() - 3, fm.height());
-        p.setPen(QColor::fromRgb(kGridLabel));
-        p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, text);
+        gains.push_back(g);
+        gainLabels.push_back({y, fm.height()});
+    }
+    const auto gainStarts = PlaceAxisLabels(gainLabels, 0, height(), 0);
+    p.setPen(QColor::fromRgb(kGridLabel));
+    for (std::size_t i = 0; i < gains.size(); ++i) {
+        if (gainStarts[i]) {
+            const QRect box(0, *gainStarts[i], plot.left() - 3, fm.height());
+            p.drawText(box, Qt::AlignRight | Qt::AlignVCenter, Printf("%+-.0fdB", gains[i]));
+        }
     }
     p.setPen(QColor::fromRgb(kGridLine));
     for (int f : kFreqLines) {
         const int x = std::min(plot.left() + FreqToPlotX(f), plot.right());
         p.drawLine(x, plot.top() + 1, x, plot.bottom());
     }
-    p.setPen(QColor::fromRgb(kGridLabel));
+    std::vector<AxisLabel> freqLabels;
     for (const FreqLabel& l : kFreqLabels) {
-        const int x = plot.left() + FreqToPlotX(l.freq);
-        const QString text = QString::fromLatin1(l.text);
-        const int w = fm.horizontalAdvance(text);
-        p.drawText(QPoint(x - w / 2, plot.bottom() + 4 + fm.ascent()), text);
+        freqLabels.push_back(
+            {plot.left() + FreqToPlotX(l.freq), fm.horizontalAdvance(QString::fromLatin1(l.text))});
+    }
+    const auto freqStarts = PlaceAxisLabels(freqLabels, 0, width(), 8);
+    p.setPen(QColor::fromRgb(kGridLabel));
+    for (std::size_t i = 0; i < kFreqLabels.size(); ++i) {
+        if (freqStarts[i]) {
+            p.drawText(QPoint(*freqStarts[i], plot.bottom() + 4 + fm.ascent()),
+                       QString::fromLatin1(kFreqLabels[i].text));
+        }
     }
 }
 
@@ -1044,7 +1062,9 @@ void CEqPanel::DrawStatus(QPainter& p) const {
 }
 
 void CEqPanel::DrawBypass(QPainter& p) const {
-    p.setFont(ControlFont(FontFace::SimHei, 72));
+    // As large as the panel allows (72 px at most), under the handles.
+    p.setFont(
+        ControlFont(FontFace::SimHei, std::clamp(std::min(height() / 6, width() / 8), 12, 72)));
     p.setPen(Qt::white);
     p.drawText(rect(), Qt::AlignCenter, QStringLiteral("BYPASS"));
 }

@@ -219,6 +219,8 @@ void CRibbon::BuildTopBar() {
     m_editButton->setMenu(m_editMenu);
     m_editButton->setFocusPolicy(Qt::NoFocus);
     m_editButton->setAutoRaise(true);
+    m_editButton->setStyleSheet(QStringLiteral("QToolButton::menu-indicator { image: none; }"));
+    m_editButton->setMinimumHeight(m_appButton->sizeHint().height());
     m_editMenu->setObjectName(QStringLiteral("editMenu"));
 
     row->addWidget(m_appButton, 0, Qt::AlignBottom);

@@ -4,6 +4,7 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
 #include <string>
 #include <vector>
 
@@ -382,6 +383,36 @@ TEST_F(SimProcessorTest, ZWaveControllerAnswersWithAckAndItsNodeList) {
         << "the application's ACK is not answered";
     Report bad = Command({18, 5, 1, 3, 0, 2, 0x00});
     EXPECT_TRUE(m_sim.Handle(bad, SimClock::now()).reports.empty()) << "bad checksum";
+}
+
+} // namespace
+} // namespace kv::test
+
+namespace kv::test {
+namespace {
+
+TEST(SimProcessorMeters, InputLevelsMoveOnTheMeterScaleUnlessHeldStill) {
+    SimProcessor sim;
+    const auto start = SimClock::now();
+    auto levels = [&sim, start](double seconds) {
+        const auto at = start + std::chrono::duration_cast<SimClock::duration>(
+                                    std::chrono::duration<double>(seconds));
+        const Report r = sim.Handle(Command({14}), at).reports.at(0);
+        return std::vector<int>(r.begin() + 2, r.begin() + 8);
+    };
+    std::set<std::vector<int>> seen;
+    for (double t = 0; t < 8; t += 0.3) {
+        const auto v = levels(t);
+        for (int level : v) {
+            EXPECT_GE(level, 0);
+            EXPECT_LE(level, 60);
+        }
+        seen.insert(v);
+    }
+    EXPECT_GT(seen.size(), 20u);
+    sim.SetMetersStill(true);
+    EXPECT_EQ(levels(1.0), levels(5.5));
+    EXPECT_EQ(levels(1.0), (std::vector<int>{24, 18, 0, 0, 36, 34}));
 }
 
 } // namespace

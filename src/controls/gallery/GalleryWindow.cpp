@@ -487,6 +487,7 @@ QWidget* GalleryWindow::BuildDynamicsPage() {
     m_delay = new CDelayPanel(page);
     m_delay->setGeometry(660, 36, 640, 400);
     m_delay->SetChannelCount(8);
+    m_retext.push_back([this](int lang) { m_delay->SetLanguage(lang); });
     m_delay->Init();
     const std::array<float, 8> delays = {12.5f, 12.5f, 3.0f, 25.0f, 40.0f, 58.5f, 76.0f, 100.0f};
     for (int i = 0; i < 8; ++i) {
