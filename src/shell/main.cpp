@@ -1,8 +1,11 @@
 #include "pages/OutputPages.h"
 #include "pages/PageSwitch.h"
 #include "remote/CRemoteDlg.h"
+#include "settings/CSetDlg.h"
+#include "settings/SettingsWindows.h"
 #include "shell/CMX2240v13App.h"
 #include "smarthome/CDialogHomeTheater.h"
+#include "smarthome/ZwaveDevices.h"
 
 #include <QApplication>
 
@@ -37,6 +40,8 @@ int main(int argc, char** argv) {
     kv::RegisterSmartHomeWindows();
     kv::RegisterPages();
     kv::RegisterOutputPages();
+    kv::RegisterSettingsWindows();
+    kv::SetPlugDataReset(&kv::StartZwaveReset);
     kv::CMX2240v13App app;
     int exitCode = 0;
     if (!app.InitInstance(kv::CMX2240v13App::ParseCommandLine(application.arguments()), exitCode)) {
