@@ -225,13 +225,13 @@ TEST_F(PositioningPageTest, ResetRestoresTheDefaultRoomAndZeroTrimsButKeepsLevel
 TEST_F(PositioningPageTest, PageInBothLanguages) {
     for (int language : {kChinese, kEnglish}) {
         SetLanguageIndex(language);
-        LoadCurrentLanguageTable();
         if (language == kChinese) {
             Open({3, 4, 5, 6, 7, 1, 0, 2});
         } else {
             m_frame->View()->ShowPage(PageKind::Main, 0);
             m_frame->View()->ShowPage(PageKind::Positioning, 0);
         }
+        m_frame->ApplyLanguage(); // the ribbon and the shown page
         auto* page = dynamic_cast<CSSVCDlg*>(m_frame->View()->CurrentPage());
         ASSERT_NE(page, nullptr);
         EXPECT_EQ(qobject_cast<QLabel*>(FindControl(page, 1123))->text(),
@@ -242,7 +242,7 @@ TEST_F(PositioningPageTest, PageInBothLanguages) {
         SaveScreenshot(m_frame, language == kChinese ? "positioning-zh" : "positioning-en");
     }
     SetLanguageIndex(kChinese);
-    LoadCurrentLanguageTable();
+    m_frame->ApplyLanguage();
 }
 
 } // namespace
