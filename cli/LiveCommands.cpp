@@ -60,21 +60,33 @@ int Load(Args args, Io& io) {
     if (!ReadModeFileFor(path, scratch, truncated, io)) {
         return kExitBadInput;
     }
-    return RunLive(io, [&](LiveSession&) -> int {
+    return RunLive(io, [&](LiveSession& session) -> int {
         // The file may have changed since the check (its warnings were printed there).
         const ModeFileResult r = ReadModeFile(path, GetParamImage());
         if (!r.ok() || (r.truncated() && truncated == TruncatedFile::Refuse)) {
             return BadInput(io, path + ": changed since it was checked");
         }
-        SynchronizeWriteThreadProc();
-        io.out << "sent " << path << " to the processor\n";
+        const WriteAllOutcome sent = SynchronizeWriteThreadProc();
+        if (const int code = session.CheckAnswered(sent.failed, "the load"); code != kExitOk) {
+            io.err << "kvctl: the processor may hold only part of " << path << "\n";
+            return code;
+        }
         if (storeMode) {
+            AnsweredScope answered;
             g_nCurrentMode.store(*storeMode);
             SendModeCommand(kCmdSelectMode, *storeMode);
             std::this_thread::sleep_for(kSelectStorePause);
             SendModeCommand(kCmdStoreMode, *storeMode);
-            io.out << "stored into mode " << ModeLabel(*storeMode) << "\n";
+            if (const int code = session.CheckAnswered(answered.Failures(), "the store");
+                code != kExitOk) {
+                io.out << "sent " << path << " to the processor\n";
+                return code;
+            }
+            io.out << "sent " << path << " to the processor\n"
+                   << "stored into mode " << ModeLabel(*storeMode) << "\n";
+            return kExitOk;
         }
+        io.out << "sent " << path << " to the processor\n";
         return kExitOk;
     });
 }
@@ -89,10 +101,17 @@ int Save(Args args, Io& io) {
     if (!file.Prepared().ok()) {
         return BadInput(io, path + ": " + std::strerror(file.Prepared().errorCode));
     }
-    return RunLive(io, [&](LiveSession&) -> int {
+    return RunLive(io, [&](LiveSession& session) -> int {
         const int mode = g_nCurrentMode.load();
         g_bParamChanged.store(0);
-        SendModeCommand(kCmdStoreMode, mode);
+        {
+            AnsweredScope answered;
+            SendModeCommand(kCmdStoreMode, mode);
+            if (const int code = session.CheckAnswered(answered.Failures(), "the store");
+                code != kExitOk) {
+                return code;
+            }
+        }
         const ModeFileResult r = file.Write(GetParamImage());
         if (!r.ok()) {
             return BadInput(io, path + ": " + std::strerror(r.errorCode));
@@ -118,8 +137,13 @@ int Set(Args args, Io& io) {
     if (!value) {
         return kExitBadInput;
     }
-    return RunLive(io, [&](LiveSession&) -> int {
+    return RunLive(io, [&](LiveSession& session) -> int {
+        AnsweredScope answered;
         SetParam(*ref->field, ref->entry, *value);
+        if (const int code = session.CheckAnswered(answered.Failures(), "the setting");
+            code != kExitOk) {
+            return code;
+        }
         io.out << args[0] << " = " << args[1] << "\n";
         return kExitOk;
     });
@@ -179,9 +203,14 @@ int Eq(Args args, Io& io) {
     if (!type || *type < 0 || *type > kFilterLastType) {
         return BadInput(io, "TYPE '" + args[5] + "' is not a filter type; " + kFilterTypes);
     }
-    return RunLive(io, [&](LiveSession&) -> int {
+    return RunLive(io, [&](LiveSession& session) -> int {
+        AnsweredScope answered;
         WriteEqBand(static_cast<int>(*group), static_cast<int>(*band), values[0], values[1],
                     values[2], static_cast<int>(*type));
+        if (const int code = session.CheckAnswered(answered.Failures(), "the band");
+            code != kExitOk) {
+            return code;
+        }
         io.out << "band " << *band << " of group " << *group << " written\n";
         return kExitOk;
     });
@@ -199,9 +228,14 @@ int Mode(Args args, Io& io) {
     }
     return RunLive(io, [&](LiveSession& session) -> int {
         g_nCurrentMode.store(*mode);
+        AnsweredScope answered;
         if (action == "store") {
             g_bParamChanged.store(0);
             SendModeCommand(kCmdStoreMode, *mode);
+            if (const int code = session.CheckAnswered(answered.Failures(), "the store");
+                code != kExitOk) {
+                return code;
+            }
             io.out << "stored the current parameters into mode " << ModeLabel(*mode) << "\n";
             return kExitOk;
         }
@@ -212,6 +246,9 @@ int Mode(Args args, Io& io) {
             io.err << "kvctl: the processor did not ask for a read-all after the "
                    << (action == "recall" ? "recall" : "factory recall") << "\n";
             return kExitNoProcessor;
+        }
+        if (const int code = session.CheckReadAll(LastReadAll()); code != kExitOk) {
+            return code;
         }
         io.out << (action == "recall" ? "recalled mode " : "recalled the factory setting of mode ")
                << ModeLabel(*mode) << "\n";

@@ -19,7 +19,13 @@ struct LiveOptions {
     std::optional<int> simCommVersion;
     std::string tracePath; ///< the simulator's trace file
     std::string device;    ///< the path of the processor to use (kvctl list shows them)
+    /// Faults of the simulator (--sim-fault KIND=N), by kind: "drop-every",
+    /// "latency-us", "disconnect-after", "stop-reading-after", "report-after".
+    std::vector<std::pair<std::string, long>> simFaults;
 };
+
+/// The fault kinds --sim-fault takes.
+bool IsSimFault(std::string_view kind);
 
 /// One option of the command line with its value ("" for a flag).
 using OptionArg = std::pair<std::string, std::string>;

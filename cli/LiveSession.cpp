@@ -106,6 +106,20 @@ int LiveSession::Prepare() {
         simOptions.identity.commVersion = *m_options.simCommVersion;
     }
     simOptions.statePath = m_options.simState;
+    for (const auto& [kind, n] : m_options.simFaults) {
+        const int count = static_cast<int>(n);
+        if (kind == "drop-every") {
+            simOptions.dropEvery = count;
+        } else if (kind == "latency-us") {
+            simOptions.latency = std::chrono::microseconds(n);
+        } else if (kind == "disconnect-after") {
+            simOptions.disconnectAfter = count;
+        } else if (kind == "stop-reading-after") {
+            simOptions.stopReadingAfter = count;
+        } else if (kind == "report-after") {
+            simOptions.reportAfter = count;
+        }
+    }
     simOptions.tracePath = m_options.tracePath;
     try {
         m_sim = std::make_unique<sim::Simulator>(simOptions);
@@ -129,10 +143,13 @@ int LiveSession::Open() {
         return kExitNoProcessor;
     }
     InstallReadAllStarter();
-    SynchronizeReadThreadProc();
+    const ReadAllOutcome read = SynchronizeReadThreadProc();
     m_receiver->Clear();
     if (const int lost = CheckLink(); lost != kExitOk) {
         return lost;
+    }
+    if (const int code = CheckReadAll(read); code != kExitOk) {
+        return read;
     }
     if (!IsAcceptedModel(image)) {
         m_io.err << "kvctl: model mismatch: the processor is a '" << ToUtf8(image.Model())
@@ -154,6 +171,38 @@ bool LiveSession::WaitForSync(unsigned kind, std::chrono::milliseconds timeout) 
 
 void LiveSession::ClearSyncs() {
     m_receiver->Clear();
+}
+
+int LiveSession::CheckReadAll(const ReadAllOutcome& read) {
+    switch (read.result) {
+    case ReadAllResult::NoAnswer:
+        m_io.err << "kvctl: no answer: the processor does not answer in time ("
+                 << read.failed << " request" << (read.failed == 1 ? "" : "s")
+                 << " went unanswered)\n";
+        return kExitNoProcessor;
+    case ReadAllResult::Incomplete:
+        m_io.err << "kvctl: incomplete read: " << read.failed << " of the processor's answers "
+                 << (read.failed == 1 ? "was" : "were") << " missing after "
+                 << kSendAttempts << " attempts; nothing was written\n";
+        return kExitNoProcessor;
+    case ReadAllResult::Disconnected:
+        m_io.err << "kvctl: processor lost\n";
+        return kExitNoProcessor;
+    default: // the identity is checked by the caller
+        return kExitOk;
+    }
+}
+
+int LiveSession::CheckAnswered(int failures, const char* what) {
+    if (const int lost = CheckLink(); lost != kExitOk) {
+        return lost;
+    }
+    if (failures > 0) {
+        m_io.err << "kvctl: no answer: " << failures << " command" << (failures == 1 ? "" : "s")
+                 << " of " << what << " got no answer from the processor\n";
+        return kExitNoProcessor;
+    }
+    return kExitOk;
 }
 
 int LiveSession::CheckLink() {

@@ -4,6 +4,7 @@
 #include "LiveOptions.h"
 
 #include "link/platform/HidBackend.h"
+#include "protocol/Synchronize.h"
 
 #include <chrono>
 #include <memory>
@@ -39,6 +40,12 @@ public:
     void ClearSyncs();
     /// kExitOk while the processor is still there, kExitNoProcessor (printed) once lost.
     int CheckLink();
+    /// kExitOk after a complete read-all; kExitNoProcessor (printed) when the processor did
+    /// not answer, part of it was missing or it went away.
+    int CheckReadAll(const ReadAllOutcome& read);
+    /// kExitOk when the processor is there and failures (unanswered commands of what) is 0;
+    /// kExitNoProcessor (printed) otherwise.
+    int CheckAnswered(int failures, const char* what);
     /// Sends command 138 and closes the device (also done by the destructor).
     void Close();
     /// The in-process simulator of --sim (nullptr otherwise).

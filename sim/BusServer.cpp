@@ -165,8 +165,10 @@ void BusServer::Run() {
         }
         {
             std::lock_guard lock(m_clientsLock);
+            // A device that stopped reading leaves the host's commands in the socket.
+            const short events = m_sim.StoppedReading() ? 0 : POLLIN;
             for (int fd : m_clients) {
-                fds.push_back({fd, POLLIN, 0});
+                fds.push_back({fd, events, 0});
             }
         }
         if (poll(fds.data(), fds.size(), -1) < 0) {

@@ -18,7 +18,7 @@ public:
     SimConnection(std::shared_ptr<SimPort> port, UsbId id) : m_port(std::move(port)), m_id(id) {}
 
     std::optional<hid::HidAttributes> Attributes() override;
-    int Write(const std::uint8_t* report) override;
+    int Write(const std::uint8_t* report, std::chrono::milliseconds timeout) override;
     bool Read(std::uint8_t* report) override;
     void Close() override { End(); }
 
@@ -125,11 +125,18 @@ public:
         return connection;
     }
 
-    bool Submit(const std::shared_ptr<SimConnection>& from, const std::uint8_t* bytes) {
+    /// Hands the device a command. A device that stopped reading leaves it untaken: the
+    /// write fails after the time-out.
+    bool Submit(const std::shared_ptr<SimConnection>& from, const std::uint8_t* bytes,
+                std::chrono::milliseconds timeout) {
         Report command;
         std::memcpy(command.data(), bytes, command.size());
         {
-            std::lock_guard lock(m_lock);
+            std::unique_lock lock(m_lock);
+            if (m_sim.StoppedReading()) {
+                m_changed.wait_for(lock, timeout, [this] { return !m_plugged || m_stopping; });
+                return false;
+            }
             if (!m_plugged) {
                 return false;
             }
@@ -195,8 +202,8 @@ std::optional<hid::HidAttributes> SimConnection::Attributes() {
     return hid::HidAttributes{m_id.vendorId, m_id.productId};
 }
 
-int SimConnection::Write(const std::uint8_t* report) {
-    if (Ended() || !m_port->Submit(shared_from_this(), report)) {
+int SimConnection::Write(const std::uint8_t* report, std::chrono::milliseconds timeout) {
+    if (Ended() || !m_port->Submit(shared_from_this(), report, timeout)) {
         return 0;
     }
     return static_cast<int>(hid::kReportBytes);

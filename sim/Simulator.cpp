@@ -2,6 +2,7 @@
 
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
+#include "link/Dispatcher.h"
 
 #include <stdexcept>
 
@@ -40,6 +41,7 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
     const auto now = SimClock::now();
     CommandResult result;
     bool disconnect = false;
+    bool askReRead = false;
     {
         std::lock_guard lock(m_lock);
         m_trace.Command(command);
@@ -51,6 +53,7 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
         }
         ScheduleLocked(result.later, now);
         disconnect = m_options.disconnectAfter > 0 && m_commands == m_options.disconnectAfter;
+        askReRead = m_options.reportAfter > 0 && m_commands == m_options.reportAfter;
     }
     if (m_options.latency.count() > 0) {
         std::this_thread::sleep_until(now + m_options.latency); // counted from the command
@@ -64,6 +67,9 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
         if (!drop) {
             Emit(report, reply);
         }
+    }
+    if (askReRead) {
+        SendUnsolicited(report::kReRead);
     }
     if (disconnect) {
         std::function<void()> handler;
@@ -119,6 +125,11 @@ bool Simulator::PressKeyCode(std::uint8_t code) {
         Emit(*press, sink);
     }
     return press.has_value();
+}
+
+bool Simulator::StoppedReading() const {
+    std::lock_guard lock(m_lock);
+    return m_options.stopReadingAfter > 0 && m_commands >= m_options.stopReadingAfter;
 }
 
 int Simulator::CommandsHandled() const {

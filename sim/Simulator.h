@@ -27,6 +27,12 @@ struct SimOptions {
     int dropEvery = 0;
     /// After this many commands the device unplugs itself (0 = never).
     int disconnectAfter = 0;
+    /// After this many commands the device stops taking commands: writes of the host no
+    /// longer complete, as with a device that stopped reading (0 = never).
+    int stopReadingAfter = 0;
+    /// After this many commands the device asks for a read-all by itself (report 5), once
+    /// (0 = never).
+    int reportAfter = 0;
     /// Trace file ("" = none).
     std::string tracePath;
     /// Delay between a learning request and the simulated key press.
@@ -59,6 +65,9 @@ public:
     void SetUnsolicitedSink(ReportSink sink);
     /// Called when --disconnect-after is reached (the transport unplugs the device).
     void SetDisconnectHandler(std::function<void()> handler);
+    /// True once the device stopped taking commands (stopReadingAfter reached): the
+    /// transport leaves further commands unread.
+    bool StoppedReading() const;
     /// Sends one report the processor sends by itself: 5 or 6 (re-read) or 9 (changed).
     void SendUnsolicited(std::uint8_t type);
 

@@ -10,6 +10,8 @@
 #include "link/platform/UsbId.h"
 
 #include <algorithm>
+#include <atomic>
+#include <condition_variable>
 #include <chrono>
 #include <cstdio>
 #include <cstring>
@@ -28,6 +30,14 @@ constexpr std::uint8_t kStoreWriteCommand = 133;
 constexpr int kMaxCommandValues = 60;
 constexpr std::size_t kPathLogChars = 260;
 
+/// One writer waiting for the answer to its command.
+struct AnswerWaiter {
+    const AnswerCheck* isAnswer;
+    bool answered = false;
+};
+
+std::atomic<int> g_answerWaitMs{kAckWaitMs};
+
 /// The link objects of one connection attempt (InitUsbObjects creates them anew). A reader
 /// thread keeps the objects of its own connection alive, so a reader that outlives its
 /// connection never touches the next one's events or device.
@@ -35,9 +45,11 @@ struct LinkObjects {
     Event ackEvent{Event::Mode::AutoReset, true};          ///< g_hAckEvent
     Event readThreadExit{Event::Mode::AutoReset, false};   ///< g_hReadThreadExit
     Event readerFinished{Event::Mode::ManualReset, false}; ///< the reader returned
-    /// g_csUsbWrite: held around each write with its log line and around each read's log
-    /// line, never while a writer waits for the acknowledgement.
-    std::mutex writeLock;
+    /// Writers waiting for the answer to their command (ExchangeUsbData).
+    std::mutex waitersLock; ///< guards waiters and readerEnded
+    std::condition_variable answerArrived;
+    std::vector<AnswerWaiter*> waiters;
+    bool readerEnded = false;
     /// Must be locked when using device or path.
     std::mutex deviceLock;
     std::shared_ptr<hid::HidDevice> device; ///< g_hUsbDevice
@@ -84,14 +96,15 @@ void ForwardNotice(hid::HidNotice notice, const std::string& path) {
     }
 }
 
-/// Steps 5 to 7 of the writer: the write and its log line under the write lock.
+/// Steps 5 to 7 of the writer: the write and its log line. No lock is held across the
+/// write (a device that stops reading must not stop the reader); each log line is written
+/// as one piece.
 int WriteReport(LinkObjects& o, const std::uint8_t* buffer) {
     int count = 0;
-    {
-        std::lock_guard lock(o.writeLock);
-        if (auto device = DeviceOf(o)) {
-            count = device->Write(buffer);
-        }
+    if (auto device = DeviceOf(o)) {
+        count = device->Write(buffer, AnswerWait());
+    }
+    if (DebugEnabled()) {
         DebugHexLine("Write:", buffer, 1, 59);
     }
     if (count != static_cast<int>(kReportSize)) {
@@ -111,20 +124,50 @@ bool LinkRefusesWrites() {
     return false;
 }
 
+/// Step 4 of the writer: waits until a report arrived since the previous write. False when
+/// the link refuses writes afterwards (a reader that failed during the wait released it).
+bool AwaitPreviousAnswer(LinkObjects& o) {
+    if (!o.ackEvent.Wait(AnswerWait())) {
+        DebugWrite("WaitForSingleObject Time Out \r\n ");
+    }
+    return !LinkRefusesWrites();
+}
+
 /// The paced write of a complete 61-byte buffer.
 int WritePaced(const std::uint8_t* buffer) {
     if (LinkRefusesWrites()) {
         return 0;
     }
     auto o = Objects();
-    if (!o->ackEvent.Wait(milliseconds(kAckWaitMs))) {
-        DebugWrite("WaitForSingleObject Time Out \r\n ");
-    }
-    // A reader that failed during the wait released it: the link is dead, refuse.
-    if (LinkRefusesWrites()) {
+    if (!AwaitPreviousAnswer(*o)) {
         return 0;
     }
     return WriteReport(*o, buffer);
+}
+
+/// Hands a dispatched report to the writers waiting for an answer.
+void OfferAnswer(LinkObjects& o, const std::uint8_t* report) {
+    bool taken = false;
+    {
+        std::lock_guard lock(o.waitersLock);
+        for (AnswerWaiter* w : o.waiters) {
+            if (!w->answered && (!*w->isAnswer || (*w->isAnswer)(report))) {
+                w->answered = true;
+                taken = true;
+            }
+        }
+    }
+    if (taken) {
+        o.answerArrived.notify_all();
+    }
+}
+
+void EndAnswerWaits(LinkObjects& o) {
+    {
+        std::lock_guard lock(o.waitersLock);
+        o.readerEnded = true;
+    }
+    o.answerArrived.notify_all();
 }
 
 bool ReadOnce(LinkObjects& o) {
@@ -134,11 +177,11 @@ bool ReadOnce(LinkObjects& o) {
         DebugWrite("Read Usb Error will return !\n");
         return false;
     }
-    {
-        std::lock_guard lock(o.writeLock);
+    if (DebugEnabled()) {
         DebugHexLine("Read:", buffer, 1, 60);
     }
     DispatchReport(buffer);
+    OfferAnswer(o, buffer);
     return true;
 }
 
@@ -158,6 +201,7 @@ void ReaderBody(const std::shared_ptr<LinkObjects>& o) {
             break;
         }
     }
+    EndAnswerWaits(*o);
     o->readThreadExit.Set();
     DebugWrite("End thread: ReadUsbThreadProc \n");
     o->readerFinished.Set();
@@ -335,6 +379,55 @@ int WriteUsbData(const std::uint8_t* data, std::size_t n) {
         std::memcpy(buffer, data, std::min(n, kReportSize));
     }
     return WritePaced(buffer);
+}
+
+Delivery ExchangeUsbData(const std::uint8_t* data, std::size_t n, const AnswerCheck& isAnswer) {
+    std::uint8_t buffer[kReportSize] = {};
+    if (data != nullptr) {
+        std::memcpy(buffer, data, std::min(n, kReportSize));
+    }
+    if (LinkRefusesWrites()) {
+        return Delivery::NotSent;
+    }
+    auto o = Objects();
+    if (!AwaitPreviousAnswer(*o)) {
+        return Delivery::NotSent;
+    }
+    // Registered before the write, so an answer that comes at once is not missed.
+    AnswerWaiter waiter{&isAnswer};
+    {
+        std::lock_guard lock(o->waitersLock);
+        o->waiters.push_back(&waiter);
+    }
+    const bool written = WriteReport(*o, buffer) == static_cast<int>(kReportSize);
+    bool answered = false;
+    {
+        std::unique_lock lock(o->waitersLock);
+        if (written) {
+            o->answerArrived.wait_for(lock, AnswerWait(),
+                                      [&] { return waiter.answered || o->readerEnded; });
+        }
+        answered = waiter.answered;
+        std::erase(o->waiters, &waiter);
+    }
+    if (!written) {
+        return Delivery::NotSent;
+    }
+    if (!answered) {
+        DebugWrite("no answer\n");
+        // The answer wait has passed: the next writer does not wait for it a second time.
+        o->ackEvent.Set();
+        return LinkRefusesWrites() ? Delivery::NotSent : Delivery::NoAnswer;
+    }
+    return Delivery::Answered;
+}
+
+std::chrono::milliseconds AnswerWait() {
+    return milliseconds(g_answerWaitMs.load());
+}
+
+void SetAnswerWait(std::chrono::milliseconds wait) {
+    g_answerWaitMs.store(static_cast<int>(wait.count()));
 }
 
 int WriteUsbDataNoWait(const std::uint8_t* data) {

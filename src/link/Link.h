@@ -1,7 +1,9 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
+#include <functional>
 #include <initializer_list>
 #include <memory>
 #include <span>
@@ -63,6 +65,27 @@ int WriteUsbDataNoWait(const std::uint8_t* data);
 int SendUsbCommand(std::initializer_list<int> values);
 /// Store write (command 133) of at most 56 bytes at address, written like WriteUsbData.
 int WriteStore(int address, std::span<const std::uint8_t> data);
+
+/// How one command sent with ExchangeUsbData ended.
+enum class Delivery {
+    Answered, ///< written, and its answer arrived
+    NoAnswer, ///< written, but no answer arrived within the answer wait
+    NotSent,  ///< not written: not connected, the link failed or the write did not complete
+};
+
+/// Says whether a report answers the command just written. An empty check takes the next
+/// report of any type, as the lock-step rule counts answers.
+using AnswerCheck = std::function<bool(const std::uint8_t* report)>;
+
+/// The paced write of one command (at most 61 bytes, zero-padded), then a wait of at most
+/// the answer wait for a report the check accepts. The report has been dispatched when
+/// this returns Answered.
+Delivery ExchangeUsbData(const std::uint8_t* data, std::size_t n, const AnswerCheck& isAnswer = {});
+
+/// The time a writer waits for an answer (kAckWaitMs unless changed). Tests and tools that
+/// emulate slow processors shorten it; it applies to the next wait.
+std::chrono::milliseconds AnswerWait();
+void SetAnswerWait(std::chrono::milliseconds wait);
 
 /// Sets the acknowledgement event: the dispatcher after every report, and callers that must
 /// not wait for an answer that will not come (a cancelled learning, for example).

@@ -1,5 +1,6 @@
 #pragma once
 
+#include "link/Link.h"
 #include "protocol/Commands.h"
 
 #include <chrono>
@@ -21,9 +22,17 @@ public:
     virtual int WriteStore(int address, std::span<const std::uint8_t> data) = 0;
     /// A pause the protocol asks for between commands (fade-in, volume ramp, sync steps).
     virtual void Pause(std::chrono::milliseconds duration) = 0;
+    /// Writes one command and waits for its answer (a report the check accepts). A sink
+    /// that cannot see answers counts every written command as answered.
+    virtual Delivery Exchange(const Command& command, const AnswerCheck& isAnswer) {
+        (void)isAnswer;
+        return Write(command) == static_cast<int>(command.size()) ? Delivery::Answered
+                                                                  : Delivery::NotSent;
+    }
 };
 
-/// The sink in use: the one installed with SetCommandSink, else the link.
+/// The sink in use: the calling thread's own (ScopedThreadCommandSink), else the one
+/// installed with SetCommandSink, else the link.
 ICommandSink& CommandSink();
 /// Installs a sink for the whole process (nullptr restores the link). Returns the previous
 /// one (nullptr when it was the link).
@@ -39,6 +48,66 @@ public:
 
 private:
     ICommandSink* m_previous;
+};
+
+/// Installs a sink for the calling thread only, for the lifetime of the object.
+class ScopedThreadCommandSink {
+public:
+    explicit ScopedThreadCommandSink(ICommandSink& sink);
+    ~ScopedThreadCommandSink();
+    ScopedThreadCommandSink(const ScopedThreadCommandSink&) = delete;
+    ScopedThreadCommandSink& operator=(const ScopedThreadCommandSink&) = delete;
+
+private:
+    ICommandSink* m_previous;
+};
+
+/// Times a command is sent when its answer does not come (the first send included).
+inline constexpr int kSendAttempts = 3;
+/// Commands in a row that must be sent more than once (or stay unanswered) before a
+/// processor is taken for one that does not answer in time: later commands are not sent.
+inline constexpr int kGiveUpAfter = 3;
+
+/// A sink for callers that must know their commands arrived: every command is written to
+/// the sink that was in use when it was made and waits for its answer; an unanswered one is
+/// sent again (kSendAttempts in all). Counts the commands that stayed unanswered. It stops
+/// sending once kGiveUpAfter commands in a row went unanswered at their first sending: a
+/// processor that does not answer, or answers only after the wait (when an answer can no
+/// longer be told from the next one's), must not cost the answer wait for every command
+/// left.
+class AnsweredSink final : public ICommandSink {
+public:
+    AnsweredSink();
+
+    int Write(const Command& command) override;
+    int WriteStore(int address, std::span<const std::uint8_t> data) override;
+    void Pause(std::chrono::milliseconds duration) override { m_inner.Pause(duration); }
+    Delivery Exchange(const Command& command, const AnswerCheck& isAnswer) override;
+
+    /// Commands that were written or refused without an answer, after every attempt.
+    int Failures() const { return m_failures; }
+    /// True once kGiveUpAfter commands in a row went unanswered at their first sending.
+    bool GaveUp() const { return m_inARow >= kGiveUpAfter; }
+    /// The sink the commands go to.
+    ICommandSink& Inner() { return m_inner; }
+
+private:
+    ICommandSink& m_inner;
+    int m_failures = 0;
+    int m_inARow = 0;
+};
+
+/// Scoped AnsweredSink for the calling thread: commands it sends while the object lives
+/// wait for their answers.
+class AnsweredScope {
+public:
+    AnsweredScope() : m_install(m_sink) {}
+    int Failures() const { return m_sink.Failures(); }
+    bool GaveUp() const { return m_sink.GaveUp(); }
+
+private:
+    AnsweredSink m_sink;
+    ScopedThreadCommandSink m_install;
 };
 
 } // namespace kv

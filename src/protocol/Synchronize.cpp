@@ -24,6 +24,7 @@
 #include <mutex>
 #include <string>
 #include <thread>
+#include <utility>
 
 namespace kv {
 
@@ -54,12 +55,15 @@ struct Key {
 
 constexpr const char* kStartLine = "Start thread:SynchronizeData\n";
 
-/// The detached synchronisation threads still running. Never destroyed: a thread may end
-/// while the process exits.
+/// The detached synchronisation threads still running, and the turn of the one
+/// synchronisation that may run. Never destroyed: a thread may end while the process exits.
 struct SyncThreads {
-    std::mutex lock; ///< guards running
+    std::mutex lock; ///< guards the members below
     std::condition_variable ended;
-    int running = 0;
+    int running = 0;          ///< detached threads not yet ended
+    bool busy = false;        ///< a procedure runs
+    bool readWaiting = false; ///< a read-all thread waits for its turn
+    std::condition_variable turnFree;
 };
 
 SyncThreads& Threads() {
@@ -98,12 +102,38 @@ std::array<int, kReadBackRecordCount> BuildRecordOffsets() {
 
 const std::array<int, kReadBackRecordCount> kRecordOffsets = BuildRecordOffsets();
 
-int SendCommand(std::initializer_list<int> values) {
-    return CommandSink().Write(BuildCommand(values));
+/// One request of the read-all: answered by a report of the given type (any report when
+/// answerType is negative), asked again when the answer does not come.
+bool Request(int code, int answerType) {
+    AnswerCheck isAnswer;
+    if (answerType >= 0) {
+        isAnswer = [answerType](const std::uint8_t* r) { return r[1] == answerType; };
+    }
+    return CommandSink().Exchange(BuildCommand({code}), isAnswer) == Delivery::Answered;
 }
 
+/// The outcome of the last run of each procedure.
+struct LastOutcomes {
+    std::mutex lock; ///< guards both
+    ReadAllOutcome read;
+    WriteAllOutcome write;
+};
+
+LastOutcomes& Outcomes() {
+    static auto* outcomes = new LastOutcomes;
+    return *outcomes;
+}
+
+ReadAllResult RecordReadAll(ReadAllResult result, int failed) {
+    LastOutcomes& o = Outcomes();
+    std::lock_guard lock(o.lock);
+    o.read = {result, failed};
+    return result;
+}
+
+/// Connected, with a reader that has not failed (a failed link refuses every write).
 bool Connected() {
-    return g_bDeviceConnected.load() != 0;
+    return g_bDeviceConnected.load() != 0 && g_bReadThreadEnd.load() == 0;
 }
 
 void SendKeys(std::initializer_list<Key> keys) {
@@ -120,18 +150,19 @@ std::string Lower(std::u16string_view text) {
     return out;
 }
 
-/// Steps 1 and 2 of the read-all: model, versions, at most two attempts.
+/// Ends a step whose request went unanswered: lost processor or no answer.
+ReadAllResult Unanswered() {
+    return Connected() ? ReadAllResult::NoAnswer : ReadAllResult::Disconnected;
+}
+
+/// Steps 1 and 2 of the read-all: model, versions, at most two attempts. A processor that
+/// does not answer is not taken for one of another model.
 ReadAllResult Identify(ParamImage& image) {
     for (int attempt = 0; attempt < kIdentifyAttempts; ++attempt) {
-        SendCommand({kCmdModel});
-        SendCommand({kCmdCommVersion});
-        if (!Connected()) {
-            return ReadAllResult::Disconnected;
-        }
-        SendCommand({kCmdMcuVersion});
-        SendCommand({kCmdDspVersion});
-        if (!Connected()) {
-            return ReadAllResult::Disconnected;
+        for (int code : {kCmdModel, kCmdCommVersion, kCmdMcuVersion, kCmdDspVersion}) {
+            if (!Request(code, code)) {
+                return Unanswered();
+            }
         }
         if (IsAcceptedModel(image)) {
             return image.CommVersion() == kCommVersion ? ReadAllResult::Done
@@ -182,22 +213,52 @@ void WriteStoreBlock(int address, const std::vector<std::uint8_t>& bytes) {
     }
 }
 
+/// Holds the one turn to synchronise for its lifetime (waits for it first). A read-all
+/// that got its turn is no longer the one waiting.
+class SyncTurn {
+public:
+    explicit SyncTurn(bool readAll) : m_threads(Threads()) {
+        std::unique_lock lock(m_threads.lock);
+        m_threads.turnFree.wait(lock, [this] { return !m_threads.busy; });
+        m_threads.busy = true;
+        if (readAll) {
+            m_threads.readWaiting = false;
+        }
+    }
+    ~SyncTurn() {
+        {
+            std::lock_guard lock(m_threads.lock);
+            m_threads.busy = false;
+        }
+        m_threads.turnFree.notify_all();
+    }
+    SyncTurn(const SyncTurn&) = delete;
+    SyncTurn& operator=(const SyncTurn&) = delete;
+
+private:
+    SyncThreads& m_threads;
+};
+
 /// Steps around both procedures.
 template <typename Procedure>
-void RunSyncThreadBody(Procedure procedure, std::uintptr_t finishedParam, const char* endLine) {
+auto RunSyncThreadBody(bool readAll, Procedure procedure, std::uintptr_t finishedParam,
+                       const char* endLine) {
+    SyncTurn turn(readAll);
     g_statusRecord.Clear();
     g_bStatusPoll.store(0);
     CommandSink().Pause(kThreadStartPause);
-    procedure();
+    const auto outcome = procedure();
     if (ILinkReceiver* receiver = LinkReceiver()) {
         receiver->PostViewMessage(WM_SYNC_FINISHED, finishedParam, 0);
     }
     g_statusRecord.Clear();
     g_bStatusPoll.store(1);
     DebugWrite(endLine);
+    return outcome;
 }
 
-void LaunchDetached(void (*body)()) {
+template <typename Body>
+void LaunchDetached(Body body) {
     SyncThreads& threads = Threads();
     {
         std::lock_guard lock(threads.lock);
@@ -211,6 +272,19 @@ void LaunchDetached(void (*body)()) {
     }).detach();
 }
 
+/// Starts a read-all thread unless one already waits for its turn.
+void LaunchReadAll() {
+    {
+        SyncThreads& threads = Threads();
+        std::lock_guard lock(threads.lock);
+        if (threads.readWaiting) {
+            return;
+        }
+        threads.readWaiting = true;
+    }
+    LaunchDetached([] { SynchronizeReadThreadProc(); });
+}
+
 } // namespace
 
 bool IsAcceptedModel(const ParamImage& image) {
@@ -220,37 +294,64 @@ bool IsAcceptedModel(const ParamImage& image) {
 
 ReadAllResult SynchronizeReadAll() {
     ParamImage& image = GetParamImage();
+    AnsweredScope answered;
     const ReadAllResult identity = Identify(image);
     if (identity != ReadAllResult::Done) {
-        return identity;
+        return RecordReadAll(identity, answered.Failures());
     }
-    for (int code : {kCmdCurrentMode, kCmdPing, kCmdDspVersion}) {
-        SendCommand({code});
+    // 149 is answered by any report.
+    const std::pair<int, int> requests[] = {
+        {kCmdCurrentMode, kCmdCurrentMode}, {kCmdPing, -1}, {kCmdDspVersion, kCmdDspVersion}};
+    for (const auto& [code, answer] : requests) {
+        Request(code, answer);
         if (!Connected()) {
-            return ReadAllResult::Disconnected;
+            return RecordReadAll(ReadAllResult::Disconnected, answered.Failures());
         }
     }
+    if (answered.GaveUp()) {
+        return RecordReadAll(ReadAllResult::NoAnswer, answered.Failures());
+    }
     ReadBackImage();
-    SendCommand({kCmdMachineSettings});
+    Request(kCmdMachineSettings, kCmdMachineSettings);
     if (!Connected()) {
-        return ReadAllResult::Disconnected;
+        return RecordReadAll(ReadAllResult::Disconnected, answered.Failures());
     }
-    DecodeReadBack(image);
+    if (answered.GaveUp()) {
+        return RecordReadAll(ReadAllResult::NoAnswer, answered.Failures());
+    }
+    // A read-back with gaps is not decoded: the image keeps what it had.
+    if (answered.Failures() == 0) {
+        DecodeReadBack(image);
+    }
     if (!Connected()) {
-        return ReadAllResult::Disconnected;
+        return RecordReadAll(ReadAllResult::Disconnected, answered.Failures());
     }
-    SendCommand({kCmdLearningTable});
-    g_bParamChanged.store(0);
+    Request(kCmdLearningTable, kCmdLearningTable);
+    const int failed = answered.Failures();
+    if (failed == 0) {
+        g_bParamChanged.store(0);
+    }
     CommandSink().Pause(kFinalPause);
-    return ReadAllResult::Done;
+    if (!Connected()) {
+        return RecordReadAll(ReadAllResult::Disconnected, failed);
+    }
+    return RecordReadAll(failed == 0 ? ReadAllResult::Done : ReadAllResult::Incomplete, failed);
 }
 
-void ReadBackImage() {
+int ReadBackImage() {
+    int failed = 0;
     for (int i = 0; i < kReadBackChunks; ++i) {
         const int address = kStoreChunk * i;
         const int length = std::min<int>(kStoreChunk, static_cast<int>(kReadBackSize) - address);
-        CommandSink().Write(BuildStoreRead(address, length));
+        const auto isAnswer = [address](const std::uint8_t* r) {
+            return r[1] == report::kStoreRead && r[2] * 256 + r[3] == address;
+        };
+        if (CommandSink().Exchange(BuildStoreRead(address, length), isAnswer) !=
+            Delivery::Answered) {
+            ++failed;
+        }
     }
+    return failed;
 }
 
 void DecodeReadBack(ParamImage& image) {
@@ -317,7 +418,8 @@ void RampVolumes() {
     RampVolume(4, 12, image.Int(fields::musicVolume), kMusicRampStart, kMusicRampPause);
 }
 
-void SynchronizeWriteAll() {
+WriteAllResult SynchronizeWriteAll() {
+    AnsweredScope answered;
     const bool restore = GetParamImage().HubByte(kVolumeRestoreHubByte) == 1;
     SendAllParams(restore);
     WriteSystemBlocks();
@@ -328,25 +430,61 @@ void SynchronizeWriteAll() {
     SendParamQuery(1, 14);
     SendParamQuery(4, 12);
     CommandSink().Pause(kFinalPause);
-    g_bParamChanged.store(0);
+    const int failed = answered.Failures();
+    WriteAllResult result = WriteAllResult::Done;
+    if (!Connected()) {
+        result = WriteAllResult::Disconnected;
+    } else if (failed > 0) {
+        result = WriteAllResult::Incomplete;
+    } else {
+        g_bParamChanged.store(0);
+    }
+    LastOutcomes& o = Outcomes();
+    std::lock_guard lock(o.lock);
+    o.write = {result, failed};
+    return result;
 }
 
-void SynchronizeReadThreadProc() {
-    RunSyncThreadBody([] { SynchronizeReadAll(); }, 0, "End thread: Delay Read SynchronizeData\n");
+ReadAllOutcome LastReadAll() {
+    LastOutcomes& o = Outcomes();
+    std::lock_guard lock(o.lock);
+    return o.read;
 }
 
-void SynchronizeWriteThreadProc() {
-    RunSyncThreadBody([] { SynchronizeWriteAll(); }, 1, "End thread: SynchronizeWriteThreadProc\n");
+WriteAllOutcome LastWriteAll() {
+    LastOutcomes& o = Outcomes();
+    std::lock_guard lock(o.lock);
+    return o.write;
+}
+
+ReadAllOutcome SynchronizeReadThreadProc() {
+    return RunSyncThreadBody(
+        true,
+        [] {
+            const ReadAllResult result = SynchronizeReadAll();
+            return ReadAllOutcome{result, LastReadAll().failed};
+        },
+        0, "End thread: Delay Read SynchronizeData\n");
+}
+
+WriteAllOutcome SynchronizeWriteThreadProc() {
+    return RunSyncThreadBody(
+        false,
+        [] {
+            const WriteAllResult result = SynchronizeWriteAll();
+            return WriteAllOutcome{result, LastWriteAll().failed};
+        },
+        1, "End thread: SynchronizeWriteThreadProc\n");
 }
 
 void StartReadAllThread() {
     DebugWrite(kStartLine);
-    LaunchDetached(&SynchronizeReadThreadProc);
+    LaunchReadAll();
 }
 
 void StartWriteAllThread() {
     DebugWrite(kStartLine);
-    LaunchDetached(&SynchronizeWriteThreadProc);
+    LaunchDetached([] { SynchronizeWriteThreadProc(); });
 }
 
 int RunningSyncThreads() {
@@ -363,7 +501,7 @@ bool WaitForSyncThreads(std::chrono::milliseconds timeout) {
 
 void InstallReadAllStarter() {
     // The dispatcher logs the start line itself.
-    SetReadAllStarter([] { LaunchDetached(&SynchronizeReadThreadProc); });
+    SetReadAllStarter([] { LaunchReadAll(); });
 }
 
 } // namespace kv

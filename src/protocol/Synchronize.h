@@ -15,7 +15,29 @@ enum class ReadAllResult {
     Disconnected, ///< the processor went away at a checked step
     UnknownModel, ///< the model was not accepted after two attempts
     WrongVersion, ///< the communication version is not 18
+    NoAnswer,     ///< the processor did not answer the identification
+    Incomplete,   ///< some answers did not come: the image keeps what it had for them
 };
+
+/// How a write-all ended.
+enum class WriteAllResult {
+    Done,         ///< every command was answered
+    Disconnected, ///< the processor went away
+    Incomplete,   ///< some commands stayed unanswered: the processor may hold part of it
+};
+
+/// How the last read-all or write-all ended, with the number of its requests (reads or
+/// commands) that stayed unanswered after every attempt.
+template <typename Result>
+struct SyncOutcome {
+    Result result = Result::Done;
+    int failed = 0;
+};
+using ReadAllOutcome = SyncOutcome<ReadAllResult>;
+using WriteAllOutcome = SyncOutcome<WriteAllResult>;
+
+ReadAllOutcome LastReadAll();
+WriteAllOutcome LastWriteAll();
 
 inline constexpr int kCommVersion = 18;
 inline constexpr int kReadBackChunks = 59;
@@ -26,10 +48,12 @@ inline constexpr int kReadBackRecordCount = 204;
 bool IsAcceptedModel(const ParamImage& image);
 
 /// Identification, current mode, the store read-back and its decoding, machine settings and
-/// the learning table.
+/// the learning table. Every request waits for its answer and is asked again (kSendAttempts
+/// in all) when none comes; the read-back is decoded only when all of it arrived.
 ReadAllResult SynchronizeReadAll();
-/// The 59 store reads of the whole read-back block (56 bytes each, 51 for the last).
-void ReadBackImage();
+/// The 59 store reads of the whole read-back block (56 bytes each, 51 for the last), each
+/// answered by the store read answer for its address. Returns the reads left unanswered.
+int ReadBackImage();
 /// Copies the read-back block into the store blocks and decodes its 204 parameter records.
 void DecodeReadBack(ParamImage& image);
 /// The start offsets of the decoded records inside the read-back block, in increasing order.
@@ -43,13 +67,17 @@ void WriteSystemBlocks();
 /// Brings the microphone and music volumes up step by step.
 void RampVolumes();
 /// All parameters, the store blocks, every band, the ramp when the machine settings ask for
-/// it and the two volume queries.
-void SynchronizeWriteAll();
+/// it and the two volume queries. Every command waits for its answer and is sent again when
+/// none comes.
+WriteAllResult SynchronizeWriteAll();
 
-/// Thread bodies: status poll off, 100 ms, the procedure, WM_SYNC_FINISHED, poll on.
-void SynchronizeReadThreadProc();
-void SynchronizeWriteThreadProc();
+/// Thread bodies: status poll off, 100 ms, the procedure, WM_SYNC_FINISHED, poll on. One
+/// synchronisation runs at a time: a body waits until the one running has ended. Each
+/// returns how its procedure ended.
+ReadAllOutcome SynchronizeReadThreadProc();
+WriteAllOutcome SynchronizeWriteThreadProc();
 /// Start the thread bodies on detached threads (each logs "Start thread:SynchronizeData").
+/// A read-all asked for while another waits to run is that one: at most one waits.
 void StartReadAllThread();
 void StartWriteAllThread();
 /// Synchronisation threads started and not yet ended.

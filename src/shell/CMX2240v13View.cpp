@@ -292,11 +292,15 @@ void CMX2240v13View::Disconnect() {
     m_statusPoll.stop();
 }
 
-void CMX2240v13View::OnSyncFinished(std::uintptr_t /*wParam*/) {
+void CMX2240v13View::OnSyncFinished(std::uintptr_t wParam) {
     CloseSyncDialog();
     if (!device::IsConnected()) {
         // The processor went away during the synchronisation: there is nothing to check,
         // and its model and version were never read.
+        RefreshAll();
+        return;
+    }
+    if (ReportSyncProblem(wParam == 1)) {
         RefreshAll();
         return;
     }
@@ -329,6 +333,48 @@ void CMX2240v13View::OnSyncFinished(std::uintptr_t /*wParam*/) {
     std::this_thread::sleep_for(kSettlePause);
     ++m_acceptedSyncs;
     emit synchronised();
+}
+
+bool CMX2240v13View::ReportSyncProblem(bool writeAll) {
+    const device::SyncCheck check = device::LastSync(writeAll);
+    const QString count = QString::number(check.failed);
+    switch (check.problem) {
+    case device::SyncProblem::None:
+    case device::SyncProblem::Lost: // the removal notice tells the user
+        return false;
+    case device::SyncProblem::Incomplete:
+        if (writeAll) {
+            ShowMessage(window(),
+                        Tr("%1 条指令设备无应答，设备中的参数可能不完整!",
+                           "%1 commands got no answer: the processor may hold only part of "
+                           "the parameters!")
+                            .arg(count),
+                        Tr("错误", "Error"), BoxIcon::Error);
+            return true;
+        }
+        break;
+    case device::SyncProblem::NoAnswer:
+        break;
+    }
+    const QString text =
+        check.problem == device::SyncProblem::NoAnswer
+            ? Tr("设备无应答! 是否重新读取?", "The processor does not answer! Read again?")
+            : Tr("读取不完整: %1 次读取无应答，未读到的参数保持原值。是否重新读取?",
+                 "The read was incomplete: %1 reads got no answer, and the values they would "
+                 "have brought are unchanged. Read again?")
+                  .arg(count);
+    if (AskYesNo(window(), text, Tr("错误", "Error"))) {
+        QMetaObject::invokeMethod(
+            this,
+            [this] {
+                if (device::IsConnected()) {
+                    device::StartReadAll(this);
+                    RunSyncDialog(QString());
+                }
+            },
+            Qt::QueuedConnection);
+    }
+    return true;
 }
 
 void CMX2240v13View::ReportRefusal(const QString& text) {

@@ -75,6 +75,9 @@ public:
     void ShowTrayNotice(const QString& title, const QString& text, int ms);
     bool TrayIconShown() const;
     void RunSyncDialog(const QString& text);
+    /// Tells the user when the last synchronisation got no answer or only part of them,
+    /// offering to read again; true when it did.
+    bool ReportSyncProblem(bool writeAll);
     void CloseSyncDialog();
     void ShowWaitDialog(const QString& text, int operation, int node, int value, int delayMs);
     void EndWait(int ms);

@@ -37,6 +37,20 @@ void StartReadAll(ILinkReceiver* receiver);
 /// Starts the write-all (reply: WM_SYNC_FINISHED, wParam 1) on a thread of its own.
 void StartWriteAll(ILinkReceiver* receiver);
 
+/// What went wrong in the last read-all or write-all.
+enum class SyncProblem {
+    None,       ///< complete (or refused for its identity, which the view checks itself)
+    NoAnswer,   ///< the processor did not answer in time
+    Incomplete, ///< some requests stayed unanswered (failed says how many)
+    Lost,       ///< the processor went away
+};
+struct SyncCheck {
+    SyncProblem problem = SyncProblem::None;
+    int failed = 0;
+};
+/// How the last read-all (writeAll false) or write-all ended.
+SyncCheck LastSync(bool writeAll);
+
 /// Makes receiver the target of the link's messages and lets the processor ask for a
 /// read-all by itself. Device notices reach its OnDeviceChange from the first connection
 /// attempt on.

@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstddef>
 #include <cstdint>
 #include <functional>
@@ -36,8 +37,9 @@ public:
     virtual ~HidDevice() = default;
 
     virtual std::optional<HidAttributes> Attributes() = 0;
-    /// Writes one 61-byte output report; returns the bytes written (0 on failure).
-    virtual int Write(const std::uint8_t* report) = 0;
+    /// Writes one 61-byte output report; returns the bytes written, 0 on failure or when
+    /// the device does not take it within the time-out (a device that stopped reading).
+    virtual int Write(const std::uint8_t* report, std::chrono::milliseconds timeout) = 0;
     /// Blocks until one input report arrives and copies it (at most 61 bytes; the rest of
     /// the buffer is left as it is). False when the device failed, went away or was closed.
     virtual bool Read(std::uint8_t* report) = 0;

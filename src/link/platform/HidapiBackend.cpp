@@ -35,7 +35,9 @@ public:
         return HidAttributes{info->vendor_id, info->product_id};
     }
 
-    int Write(const std::uint8_t* report) override {
+    /// hidraw bounds an output report by the kernel's own USB time-out; the link's time-out
+    /// is not passed on.
+    int Write(const std::uint8_t* report, std::chrono::milliseconds /*timeout*/) override {
         if (m_closed.load()) {
             return 0;
         }

@@ -8,6 +8,7 @@
 #include <cerrno>
 #include <cstring>
 #include <dirent.h>
+#include <poll.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
@@ -31,15 +32,31 @@ public:
         return m_attributes;
     }
 
-    int Write(const std::uint8_t* report) override {
+    int Write(const std::uint8_t* report, std::chrono::milliseconds timeout) override {
         if (m_closed.load() || m_gone.load()) {
             return 0;
         }
-        ssize_t n;
-        do {
-            n = send(m_fd, report, kReportBytes, MSG_NOSIGNAL);
-        } while (n < 0 && errno == EINTR);
-        return n > 0 ? static_cast<int>(n) : 0;
+        const auto deadline = std::chrono::steady_clock::now() + timeout;
+        for (;;) {
+            const ssize_t n = send(m_fd, report, kReportBytes, MSG_NOSIGNAL | MSG_DONTWAIT);
+            if (n > 0) {
+                return static_cast<int>(n);
+            }
+            if (n < 0 && errno == EINTR) {
+                continue;
+            }
+            if (n == 0 || (errno != EAGAIN && errno != EWOULDBLOCK)) {
+                return 0;
+            }
+            // The device does not read: wait for room until the deadline.
+            const auto left = std::chrono::duration_cast<std::chrono::milliseconds>(
+                deadline - std::chrono::steady_clock::now());
+            if (left.count() <= 0 || m_closed.load()) {
+                return 0;
+            }
+            pollfd p{m_fd, POLLOUT, 0};
+            poll(&p, 1, static_cast<int>(left.count()));
+        }
     }
 
     bool Read(std::uint8_t* report) override {

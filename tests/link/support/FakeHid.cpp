@@ -26,7 +26,7 @@ std::optional<hid::HidAttributes> FakeDevice::Attributes() {
     return m_attributes;
 }
 
-int FakeDevice::Write(const std::uint8_t* report) {
+int FakeDevice::Write(const std::uint8_t* report, std::chrono::milliseconds /*timeout*/) {
     std::lock_guard lock(m_lock);
     if (m_closed || m_failed) {
         return 0;

@@ -23,7 +23,7 @@ public:
         : m_attributes(attributes), m_attributesFail(attributesFail) {}
 
     std::optional<hid::HidAttributes> Attributes() override;
-    int Write(const std::uint8_t* report) override;
+    int Write(const std::uint8_t* report, std::chrono::milliseconds timeout) override;
     bool Read(std::uint8_t* report) override;
     void Close() override;
 
