@@ -149,7 +149,7 @@ int LiveSession::Open() {
         return lost;
     }
     if (const int code = CheckReadAll(read); code != kExitOk) {
-        return read;
+        return code;
     }
     if (!IsAcceptedModel(image)) {
         m_io.err << "kvctl: model mismatch: the processor is a '" << ToUtf8(image.Model())

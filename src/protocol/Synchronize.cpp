@@ -163,6 +163,10 @@ ReadAllResult Identify(ParamImage& image) {
             if (!Request(code, code)) {
                 return Unanswered();
             }
+            // Checked after each pair of requests.
+            if ((code == kCmdCommVersion || code == kCmdDspVersion) && !Connected()) {
+                return ReadAllResult::Disconnected;
+            }
         }
         if (IsAcceptedModel(image)) {
             return image.CommVersion() == kCommVersion ? ReadAllResult::Done
@@ -430,14 +434,13 @@ WriteAllResult SynchronizeWriteAll() {
     SendParamQuery(1, 14);
     SendParamQuery(4, 12);
     CommandSink().Pause(kFinalPause);
+    g_bParamChanged.store(0);
     const int failed = answered.Failures();
     WriteAllResult result = WriteAllResult::Done;
     if (!Connected()) {
         result = WriteAllResult::Disconnected;
     } else if (failed > 0) {
         result = WriteAllResult::Incomplete;
-    } else {
-        g_bParamChanged.store(0);
     }
     LastOutcomes& o = Outcomes();
     std::lock_guard lock(o.lock);
