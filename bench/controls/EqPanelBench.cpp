@@ -74,10 +74,19 @@ void BM_TotalCurve(benchmark::State& state) {
 }
 BENCHMARK(BM_TotalCurve);
 
+/// An off-screen surface of the panel's size at its device pixel ratio (run the benchmark
+/// with QT_SCALE_FACTOR=2 for a HiDPI screen: 2560 x 800 pixels).
+QImage Surface(const kv::CEqPanel& panel) {
+    const qreal dpr = panel.devicePixelRatioF();
+    QImage image(panel.size() * dpr, QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    return image;
+}
+
 /// One full repaint into an off-screen image the size of the panel.
 void Repaint(benchmark::State& state, bool channel) {
     auto panel = MakePanel(channel);
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage image = Surface(*panel);
     for (auto _ : state) {
         QPainter p(&image);
         panel->Render(p);
@@ -95,7 +104,7 @@ void DragStep(benchmark::State& state, bool channel) {
     int notifications = 0;
     QObject::connect(panel.get(), &kv::CEqPanel::bandChanged,
                      [&notifications](const kv::EqBand&, int) { ++notifications; });
-    QImage image(kWidth, kHeight, QImage::Format_ARGB32_Premultiplied);
+    QImage image = Surface(*panel);
     const QPoint handle =
         panel->HandlePos(band) + QPoint(kv::CEqPanel::kPlotLeft, kv::CEqPanel::kPlotTop);
     QMouseEvent press(QEvent::MouseButtonPress, handle, handle, Qt::LeftButton, Qt::LeftButton,
@@ -111,6 +120,7 @@ void DragStep(benchmark::State& state, bool channel) {
         panel->Render(p);
     }
     state.counters["notifications"] = benchmark::Counter(double(notifications));
+    state.counters["dpr"] = panel->devicePixelRatioF();
 }
 
 BENCHMARK_CAPTURE(DragStep, mic, false)->Unit(benchmark::kMicrosecond);
