@@ -61,6 +61,12 @@ int Load(Args args, Io& io) {
         return kExitBadInput;
     }
     return RunLive(io, [&](LiveSession& session) -> int {
+        // A read-all the processor asked for during the first one must end before the file
+        // goes into the image, or it would overwrite the file's values before they are sent.
+        if (!WaitForSyncThreads(kSyncTimeout)) {
+            io.err << "kvctl: no answer: the processor's own read-all did not end\n";
+            return kExitNoProcessor;
+        }
         // The file may have changed since the check (its warnings were printed there).
         const ModeFileResult r = ReadModeFile(path, GetParamImage());
         if (!r.ok() || (r.truncated() && truncated == TruncatedFile::Refuse)) {

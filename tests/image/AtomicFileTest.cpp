@@ -1,4 +1,5 @@
 #include "image/AtomicFile.h"
+#include "support/FileBytes.h"
 
 #include <gtest/gtest.h>
 
@@ -16,17 +17,9 @@ namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
+using test::Bytes;
+using test::ReadFile;
+using test::WriteFile;
 
 /// Names in a directory (temporaries begin with a dot, so they show up here).
 std::vector<std::string> Names(const fs::path& dir) {
@@ -86,8 +79,8 @@ TEST_F(AtomicFileTest, SaveThroughALinkReplacesItsTarget) {
         fs::create_directories(dir / "links");
         if (c.targetExists) {
             WriteFile(dir / "real/x", old);
-            fs::permissions(dir / "real/x", fs::perms::owner_read | fs::perms::owner_write |
-                                                fs::perms::group_read);
+            fs::permissions(dir / "real/x",
+                            fs::perms::owner_read | fs::perms::owner_write | fs::perms::group_read);
         }
         const fs::path link = dir / "links/x";
         c.makeLink(link);

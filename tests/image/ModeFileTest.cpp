@@ -1,4 +1,5 @@
 #include "image/ModeFile.h"
+#include "support/FileBytes.h"
 #include "image/ParamImage.h"
 
 #include <gtest/gtest.h>
@@ -17,17 +18,9 @@ namespace kv {
 namespace {
 
 namespace fs = std::filesystem;
-using Bytes = std::vector<std::uint8_t>;
-
-Bytes ReadFile(const fs::path& path) {
-    std::ifstream in(path, std::ios::binary);
-    return Bytes(std::istreambuf_iterator<char>(in), {});
-}
-
-void WriteFile(const fs::path& path, const Bytes& bytes) {
-    std::ofstream out(path, std::ios::binary | std::ios::trunc);
-    out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<long>(bytes.size()));
-}
+using test::Bytes;
+using test::ReadFile;
+using test::WriteFile;
 
 Bytes Pattern(std::size_t n, std::uint8_t first) {
     Bytes b(n);

@@ -19,21 +19,8 @@
 namespace kv::test {
 namespace {
 
-class MachineSettingsWindowTest : public SimFixture {
+class MachineSettingsWindowTest : public SettingsWindowFixture {
 protected:
-    void SetUp() override {
-        SimFixture::SetUp();
-        RegisterSettingsWindows();
-    }
-    void TearDown() override {
-        SimFixture::TearDown();
-        for (ToolWindow w :
-             {ToolWindow::MachineSettings, ToolWindow::AutoSub, ToolWindow::AutoMusicVol,
-              ToolWindow::InputSource, ToolWindow::Loudness}) {
-            RegisterToolWindow(w, nullptr);
-        }
-    }
-
     /// Both copies of the record hold r, as after report 146.
     static void SetRecord(const MachineSettingsRecord& r) {
         ParamImage& image = GetParamImage();

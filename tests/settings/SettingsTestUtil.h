@@ -1,12 +1,33 @@
 #pragma once
 
 #include "controls/CXBmpSlider.h"
+#include "settings/SettingsWindows.h"
+#include "shell/SimFixture.h"
+#include "shell/ToolWindows.h"
 
 #include <QTest>
 
 #include <cstdlib>
 
 namespace kv::test {
+
+/// The main window on the in-process simulator with the settings windows registered, and
+/// unregistered afterwards so that other tests see the shell's own table.
+class SettingsWindowFixture : public SimFixture {
+protected:
+    void SetUp() override {
+        SimFixture::SetUp();
+        RegisterSettingsWindows();
+    }
+    void TearDown() override {
+        SimFixture::TearDown();
+        for (ToolWindow w :
+             {ToolWindow::MachineSettings, ToolWindow::AutoSub, ToolWindow::AutoMusicVol,
+              ToolWindow::InputSource, ToolWindow::Loudness}) {
+            RegisterToolWindow(w, nullptr);
+        }
+    }
+};
 
 /// Moves a slider to a value as a person would: drags the thumb to the nearest pixel, then
 /// steps with the arrow keys to the exact value (a long range has more values than pixels).

@@ -21,21 +21,8 @@
 namespace kv::test {
 namespace {
 
-class SourceSettingsWindowTest : public SimFixture {
+class SourceSettingsWindowTest : public SettingsWindowFixture {
 protected:
-    void SetUp() override {
-        SimFixture::SetUp();
-        RegisterSettingsWindows();
-    }
-    void TearDown() override {
-        SimFixture::TearDown();
-        for (ToolWindow w :
-             {ToolWindow::MachineSettings, ToolWindow::AutoSub, ToolWindow::AutoMusicVol,
-              ToolWindow::InputSource, ToolWindow::Loudness}) {
-            RegisterToolWindow(w, nullptr);
-        }
-    }
-
     CDialogMusicInput* OpenSource() {
         m_frame->OnCommand(cmd::kInputSource);
         return qobject_cast<CDialogMusicInput*>(GetAppState().OpenWindow(ToolWindow::InputSource));
