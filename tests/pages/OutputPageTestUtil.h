@@ -21,11 +21,14 @@ namespace kv::test {
 inline void DragSliderTo(CXBmpSlider& slider, int value) {
     const QRect thumb = slider.ThumbRect();
     const QPoint start = thumb.center();
+    // The pixel whose value lies nearest (a long range has more values than pixels).
     int pixel = 0;
+    int best = -1;
     for (int p = -slider.width(); p < 2 * slider.width(); ++p) {
-        if (slider.PixelToValue(p) == value) {
+        const int distance = std::abs(slider.PixelToValue(p) - value);
+        if (best < 0 || distance < best) {
+            best = distance;
             pixel = p;
-            break;
         }
     }
     const QPoint end = slider.Vertical() ? QPoint(start.x(), pixel + thumb.height() / 2)
