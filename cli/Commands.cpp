@@ -52,13 +52,13 @@ bool Declares(std::string_view declared, std::string_view name, bool& takesValue
         if (end == std::string_view::npos) {
             end = declared.size();
         }
-        std::string_view spec = declared.substr(pos, end - pos);
+        std::string_view option = declared.substr(pos, end - pos);
         pos = end + 1;
-        const bool value = spec.ends_with('=');
+        const bool value = option.ends_with('=');
         if (value) {
-            spec.remove_suffix(1);
+            option.remove_suffix(1);
         }
-        if (spec == name) {
+        if (option == name) {
             takesValue = value;
             return true;
         }

@@ -1,5 +1,5 @@
-// Runs a fuzz target over files and directories of inputs without libFuzzer, so the seed
-// corpora and earlier findings are replayed by every test run with the normal compiler.
+// Runs a fuzz target over files and directories of inputs without libFuzzer, so the stored
+// starting inputs and earlier findings are replayed by every test run with the normal compiler.
 
 #include <cstdint>
 #include <cstdio>
