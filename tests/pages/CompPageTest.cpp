@@ -31,17 +31,9 @@ protected:
     void SetUp() override {
         GetParamImage().InitDefaults();
         GetAppState().option = kDefaultOptionRecord; // every pair linked
-        SetLanguageIndex(kEnglish);
-        LoadCurrentLanguageTable();
-        SetEditHistory(&m_stack, [this] { m_page->RefreshFromImage(); });
-        m_page = std::make_unique<CCompDlg>();
-        m_page->ApplyLanguage();
-        test::ShowAt(*m_page, 1040, 560);
+        test::OpenPage(m_page, m_stack);
     }
-    void TearDown() override {
-        m_page.reset();
-        SetEditHistory(nullptr);
-    }
+    void TearDown() override { test::ClosePage(m_page); }
 
     static void StoreCompressor(int c, float threshold, float ratio, float attack, float release) {
         ParamImage& image = GetParamImage();

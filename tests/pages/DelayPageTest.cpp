@@ -36,17 +36,9 @@ protected:
             GetParamImage().SetFloat(outDelay, c, 20.0f);
             SetDelayCrossover(c, 5); // 1000 Hz / 1500 Hz, high-frequency delay
         }
-        SetLanguageIndex(kEnglish);
-        LoadCurrentLanguageTable();
-        SetEditHistory(&m_stack, [this] { m_page->RefreshFromImage(); });
-        m_page = std::make_unique<CDelayDlg>();
-        m_page->ApplyLanguage();
-        test::ShowAt(*m_page, 1040, 560);
+        test::OpenPage(m_page, m_stack);
     }
-    void TearDown() override {
-        m_page.reset();
-        SetEditHistory(nullptr);
-    }
+    void TearDown() override { test::ClosePage(m_page); }
 
     void Type(int c, const QString& text) {
         QLineEdit* box = m_page->DelayBox(c);

@@ -5,6 +5,8 @@
 
 #include "controls/CXBmpSlider.h"
 #include "pages/CDlgMsgBox.h"
+#include "pages/EditHistory.h"
+#include "shell/Language.h"
 
 #include <QApplication>
 #include <QLabel>
@@ -12,9 +14,28 @@
 #include <QTimer>
 
 #include <functional>
+#include <memory>
 #include <vector>
 
 namespace kv::test {
+
+/// Opens a page in English at the minimum page size, its edits recorded on the stack and the
+/// page refreshed on undo; ClosePage ends both.
+template <typename Page>
+void OpenPage(std::unique_ptr<Page>& page, QUndoStack& stack) {
+    SetLanguageIndex(kEnglish);
+    LoadCurrentLanguageTable();
+    SetEditHistory(&stack, [&page] { page->RefreshFromImage(); });
+    page = std::make_unique<Page>();
+    page->ApplyLanguage();
+    ShowAt(*page, 1040, 560);
+}
+
+template <typename Page>
+void ClosePage(std::unique_ptr<Page>& page) {
+    page.reset();
+    SetEditHistory(nullptr);
+}
 
 /// Drags a slider's thumb with the pointer until it shows the value (when the track has a
 /// pixel for it) and releases it.
