@@ -138,6 +138,10 @@ int LiveSession::Open() {
     ParamImage& image = GetParamImage();
     image.InitDefaults();
     if (!ConnectUsbDevice(m_receiver.get())) {
+        if (const std::string why = LastOpenFailure(); !why.empty()) {
+            m_io.err << "kvctl: busy: " << why << "\n";
+            return kExitNoProcessor;
+        }
         m_io.err << "kvctl: no processor found (check the cable and the udev rule; "
                     "kvctl list --verbose; kvsim or --sim simulate one)\n";
         return kExitNoProcessor;
@@ -176,14 +180,13 @@ void LiveSession::ClearSyncs() {
 int LiveSession::CheckReadAll(const ReadAllOutcome& read) {
     switch (read.result) {
     case ReadAllResult::NoAnswer:
-        m_io.err << "kvctl: no answer: the processor does not answer in time ("
-                 << read.failed << " request" << (read.failed == 1 ? "" : "s")
-                 << " went unanswered)\n";
+        m_io.err << "kvctl: no answer: the processor does not answer in time (" << read.failed
+                 << " request" << (read.failed == 1 ? "" : "s") << " went unanswered)\n";
         return kExitNoProcessor;
     case ReadAllResult::Incomplete:
         m_io.err << "kvctl: incomplete read: " << read.failed << " of the processor's answers "
-                 << (read.failed == 1 ? "was" : "were") << " missing after "
-                 << kSendAttempts << " attempts; nothing was written\n";
+                 << (read.failed == 1 ? "was" : "were") << " missing after " << kSendAttempts
+                 << " attempts; nothing was written\n";
         return kExitNoProcessor;
     case ReadAllResult::Disconnected:
         m_io.err << "kvctl: processor lost\n";

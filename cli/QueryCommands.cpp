@@ -81,12 +81,17 @@ int List(Args args, Io& io) {
             }
             // A socket left by a crashed simulator, or a device without permission, is
             // listed by the system but cannot be used.
+            hid::SetLastOpenError({});
             const auto device = backend->Open(i.path);
             if (!device) {
                 ++skipped;
                 if (verbose) {
-                    io.err << "kvctl: skipped " << i.path << " (" << backend->Name()
-                           << "): cannot be opened (a stale socket, in use, or no permission)\n";
+                    const std::string why = hid::LastOpenError();
+                    io.err << "kvctl: skipped " << i.path << " (" << backend->Name() << "): "
+                           << (why.empty() ? "cannot be opened (a stale socket, in use, or "
+                                             "no permission)"
+                                           : why)
+                           << "\n";
                 }
                 continue;
             }
@@ -97,8 +102,9 @@ int List(Args args, Io& io) {
     if (HasOption("--json")) {
         auto json = nlohmann::ordered_json::array();
         for (const auto& f : found) {
-            json.push_back(
-                {{"path", EscapeInvalidUtf8(f.path)}, {"backend", f.backend}, {"usbId", FormatUsbId(f.id)}});
+            json.push_back({{"path", EscapeInvalidUtf8(f.path)},
+                            {"backend", f.backend},
+                            {"usbId", FormatUsbId(f.id)}});
         }
         io.out << json.dump(2) << "\n";
     } else {

@@ -230,10 +230,35 @@ void BusServer::OnDirectoryChange() {
 
 void BusServer::Accept() {
     const int fd = accept4(m_listenFd, nullptr, nullptr, SOCK_CLOEXEC);
-    if (fd >= 0) {
-        std::lock_guard lock(m_clientsLock);
-        m_clients.push_back(fd);
+    if (fd < 0) {
+        return;
     }
+    std::lock_guard lock(m_clientsLock);
+    // A host that just closed its connection may not have been seen yet: let it go first,
+    // so that it can reconnect at once.
+    std::erase_if(m_clients, [](int client) {
+        pollfd p{client, POLLRDHUP, 0};
+        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
+            close(client);
+            return true;
+        }
+        return false;
+    });
+    // One host at a time: a second one is told who has the device and let go.
+    if (!m_clients.empty()) {
+        ucred owner{};
+        socklen_t size = sizeof owner;
+        const long pid = getsockopt(m_clients.front(), SOL_SOCKET, SO_PEERCRED, &owner, &size) == 0
+                             ? static_cast<long>(owner.pid)
+                             : 0;
+        const std::string busy = vbus::BusyGreeting(pid);
+        send(fd, busy.data(), busy.size(), MSG_NOSIGNAL);
+        close(fd);
+        return;
+    }
+    const std::string accepted = vbus::AcceptedGreeting();
+    send(fd, accepted.data(), accepted.size(), MSG_NOSIGNAL);
+    m_clients.push_back(fd);
 }
 
 void BusServer::Receive(int fd) {

@@ -120,7 +120,15 @@ public:
         if (!m_plugged) {
             return nullptr;
         }
-        std::erase_if(m_connections, [](const auto& w) { return w.expired(); });
+        std::erase_if(m_connections, [](const auto& w) {
+            const auto c = w.lock();
+            return !c || c->Ended();
+        });
+        // One host at a time, as on the socket bus.
+        if (!m_connections.empty()) {
+            hid::SetLastOpenError("the processor is in use by another connection of this program");
+            return nullptr;
+        }
         m_connections.push_back(connection);
         return connection;
     }

@@ -11,8 +11,8 @@
 
 #include <algorithm>
 #include <atomic>
-#include <condition_variable>
 #include <chrono>
+#include <condition_variable>
 #include <cstdio>
 #include <cstring>
 #include <mutex>
@@ -67,6 +67,8 @@ struct LinkState {
     /// connectLock.
     std::recursive_mutex noticeLock;
     std::atomic<ILinkReceiver*> receiver{nullptr};
+    std::mutex openErrorLock; ///< guards openError
+    std::string openError;    ///< why the last connection attempt could not open a device
 };
 
 LinkState& State() {
@@ -250,6 +252,10 @@ std::shared_ptr<hid::HidDevice> TryOpenUsbPath(const hid::HidInterface& iface) {
     DebugWrite("尝试打开通信端口....");
     auto device = hid::OpenHidPath(iface.path);
     if (!device) {
+        if (std::string why = hid::LastOpenError(); !why.empty()) {
+            std::lock_guard lock(State().openErrorLock);
+            State().openError = std::move(why);
+        }
         DebugWrite("无法打开通信端口。不能读取设备信息!(设备连接可能不正确?)\n");
         return nullptr;
     }
@@ -272,7 +278,16 @@ std::shared_ptr<hid::HidDevice> TryOpenUsbPath(const hid::HidInterface& iface) {
     return device;
 }
 
+std::string LastOpenFailure() {
+    std::lock_guard lock(State().openErrorLock);
+    return State().openError;
+}
+
 bool OpenUsbDevice() {
+    {
+        std::lock_guard lock(State().openErrorLock);
+        State().openError.clear();
+    }
     if (!RegisterUsbNotification()) {
         DebugWrite("注册Guid错误，可能不能捕捉设备的连接或移除\n");
         return false;

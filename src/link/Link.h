@@ -45,6 +45,9 @@ std::shared_ptr<hid::HidDevice> TryOpenUsbPath(const hid::HidInterface& iface);
 bool ConnectUsbDevice(ILinkReceiver* receiver);
 /// Stops the reader (1000 ms at most) and closes the device.
 void CloseUsbDevice();
+/// Why the last search for the processor found a device it could not open (another program
+/// has it, for example); "" when there was no such device.
+std::string LastOpenFailure();
 /// The path of the opened processor ("" when none).
 std::string OpenedDevicePath();
 /// The receiver recorded by the last ConnectUsbDevice or SetLinkReceiver (may be null).

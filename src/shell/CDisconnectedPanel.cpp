@@ -80,6 +80,11 @@ void CDisconnectedPanel::ApplyLanguage() {
                                : Tr("（默认值；用 KV_USB_ID=vvvv:pppp 可改为其他 ID）",
                                     " (the default; KV_USB_ID=vvvv:pppp selects another pair)");
     QString body;
+    if (!m_openFailure.isEmpty()) {
+        body += Tr("<p><b>找到了处理器，但无法打开：</b>%1</p>",
+                   "<p><b>A processor was found but could not be opened:</b> %1</p>")
+                    .arg(m_openFailure.toHtmlEscaped());
+    }
     body += Tr("<p>找不到处理器。请检查：</p>", "<p>The processor was not found. Check:</p>");
     body += QStringLiteral("<ol>");
     body += QStringLiteral("<li>") +
@@ -109,6 +114,15 @@ void CDisconnectedPanel::ApplyLanguage() {
                "itself.</p>")
                 .arg(Code(QStringLiteral("kvcontrol --simulate")), Code(QStringLiteral("kvsim")));
     m_body->setText(body);
+}
+
+bool CDisconnectedPanel::SetOpenFailure(const QString& why) {
+    if (why == m_openFailure) {
+        return false;
+    }
+    m_openFailure = why;
+    ApplyLanguage();
+    return true;
 }
 
 QString CDisconnectedPanel::Text() const {

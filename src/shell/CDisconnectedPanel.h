@@ -16,6 +16,9 @@ public:
 
     /// Writes the texts in the current language.
     void ApplyLanguage();
+    /// Says why a processor that was found could not be opened (another program has it);
+    /// empty for none. True when the text changed.
+    bool SetOpenFailure(const QString& why);
     /// The full text shown (title and checklist), for tests and accessibility.
     QString Text() const;
 
@@ -28,6 +31,7 @@ public:
 private:
     QLabel* m_title;
     QLabel* m_body;
+    QString m_openFailure;
 };
 
 } // namespace kv

@@ -15,6 +15,7 @@
 #include "shell/UiServices.h"
 
 #include "link/DebugLog.h"
+#include "link/Link.h"
 
 #include <QDebug>
 #include <QSystemTrayIcon>
@@ -209,6 +210,9 @@ void CMX2240v13View::UpdateConnectionState() {
     if (absent && m_disconnectedLanguage != LanguageIndex()) {
         m_disconnectedLanguage = LanguageIndex();
         m_disconnected->ApplyLanguage();
+        PlaceDisconnectedPanel();
+    }
+    if (absent && m_disconnected->SetOpenFailure(QString::fromStdString(LastOpenFailure()))) {
         PlaceDisconnectedPanel();
     }
     if (absent == m_disconnected->isHidden()) {

@@ -440,5 +440,38 @@ TEST(KvctlReference, ListSkipsStaleSockets) {
     EXPECT_EQ(json[0]["path"], sim.Socket());
 }
 
+TEST(KvctlReference, ASecondProgramOnTheProcessorIsToldWhoHasIt) {
+    TempDir dir;
+    Kvsim sim(dir, {});
+    ASSERT_TRUE(sim.Ready());
+    // This test process takes the processor first, as another kvctl or window would.
+    const int owner = ::socket(AF_UNIX, SOCK_SEQPACKET | SOCK_CLOEXEC, 0);
+    ASSERT_GE(owner, 0);
+    sockaddr_un address{};
+    address.sun_family = AF_UNIX;
+    std::snprintf(address.sun_path, sizeof address.sun_path, "%s", sim.Socket().c_str());
+    ASSERT_EQ(::connect(owner, reinterpret_cast<sockaddr*>(&address), sizeof address), 0);
+    char greeting[64] = {};
+    ASSERT_GT(::recv(owner, greeting, sizeof greeting - 1, 0), 0);
+    EXPECT_STREQ(greeting, "KVBUS/1 OK");
+
+    const std::string ownerText = "(process " + std::to_string(::getpid()) + ")";
+    for (const char* args : {"info", "set micVolume 50", "save busy.amod"}) {
+        const Result busy = Kvctl(dir, args);
+        EXPECT_EQ(busy.code, 4) << args;
+        EXPECT_NE(busy.err.find("kvctl: busy: the processor is in use by another program " +
+                                ownerText),
+                  std::string::npos)
+            << args << ": " << busy.err;
+    }
+    EXPECT_FALSE(fs::exists(dir / "busy.amod"));
+    const Result listed = Kvctl(dir, "list --verbose");
+    EXPECT_NE(listed.err.find(ownerText), std::string::npos) << listed.err;
+
+    ::close(owner); // the first program goes: the next one is served at once
+    const Result info = Kvctl(dir, "info");
+    EXPECT_EQ(info.code, 0) << info.err;
+}
+
 } // namespace
 } // namespace kv

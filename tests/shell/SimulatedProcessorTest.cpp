@@ -3,6 +3,7 @@
 #include "image/MainFields.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
+#include "link/platform/HidBackend.h"
 #include "shell/CDisconnectedPanel.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbon.h"
@@ -453,6 +454,25 @@ TEST_F(SimulatedProcessorTest, RefusedProcessorsAreNamedAndTheWindowShowsItIsDis
         m_app.reset();
         device::StopSimulator();
     }
+}
+
+TEST_F(SimulatedProcessorTest, AProcessorHeldByAnotherConnectionIsNamedOnTheCard) {
+    ASSERT_TRUE(device::StartSimulator(sim::SimOptions{}));
+    // Another connection has the processor before the window starts.
+    auto other = hid::OpenHidPath(device::SimulatedDevicePath());
+    ASSERT_NE(other, nullptr);
+    Start();
+    QTest::qWait(300);
+    m_frame->UpdateStatus();
+    EXPECT_FALSE(device::IsConnected());
+    CDisconnectedPanel* panel = m_frame->View()->DisconnectedPanel();
+    EXPECT_FALSE(panel->isHidden());
+    EXPECT_TRUE(panel->Text().contains(QStringLiteral("找到了处理器，但无法打开")))
+        << panel->Text().toStdString();
+    EXPECT_TRUE(panel->Text().contains(QStringLiteral("in use"))) << panel->Text().toStdString();
+    other->Close();
+    m_app.reset();
+    device::StopSimulator();
 }
 
 TEST_F(SimulatedProcessorTest, MachineResetAsksThenResetsAndRestoresTheOptionRecord) {

@@ -157,5 +157,61 @@ TEST_F(BusFixture, SeveralBackendsAreEnumeratedTogether) {
     EXPECT_TRUE(m_receiver.WaitForNotice(false, m_path));
 }
 
+TEST_F(BusFixture, OneHostAtATimeOnEachBus) {
+    sim::BusServer& processor = Serve("proc", kDefaultProcessorId);
+    ASSERT_TRUE(ConnectUsbDevice(&m_receiver));
+    // A second host on the socket bus is refused with the owner's process id.
+    EXPECT_EQ(hid::OpenHidPath(processor.SocketPath()), nullptr);
+    EXPECT_EQ(hid::LastOpenError(), "the processor is in use by another program (process " +
+                                        std::to_string(getpid()) + ")");
+    CloseUsbDevice();
+    // Closed: the next host is served at once, and nothing is left to report.
+    const auto next = hid::OpenHidPath(processor.SocketPath());
+    ASSERT_NE(next, nullptr);
+    EXPECT_EQ(hid::LastOpenError(), "");
+    next->Close();
+
+    // The in-process bus keeps the same rule.
+    m_sim = std::make_unique<sim::Simulator>();
+    m_bus = std::make_shared<sim::InProcessBus>();
+    m_path = m_bus->Attach(*m_sim, "inproc", kDefaultProcessorId);
+    hid::SetHidBackends({m_bus});
+    const auto first = hid::OpenHidPath(m_path);
+    ASSERT_NE(first, nullptr);
+    EXPECT_EQ(hid::OpenHidPath(m_path), nullptr);
+    EXPECT_NE(hid::LastOpenError().find("in use"), std::string::npos);
+    first->Close();
+    EXPECT_NE(hid::OpenHidPath(m_path), nullptr);
+}
+
+TEST(VirtualBusGreeting, OnlyWellFormedGreetingsAreTaken) {
+    struct Case {
+        std::string packet;
+        bool greeting;
+        bool accepted;
+        long pid;
+    };
+    const Case cases[] = {
+        {vbus::AcceptedGreeting(), true, true, 0},
+        {vbus::BusyGreeting(4242), true, false, 4242},
+        {vbus::BusyGreeting(-3), true, false, 0},
+        {"KVBUS/1 BUSY ", false, false, 0},
+        {"KVBUS/1 BUSY 12x", false, false, 0},
+        {"KVBUS/1 BUSY 99999999999999999999", false, false, 0},
+        {"KVBUS/1 OK ", false, false, 0},
+        {std::string(61, '\0'), false, false, 0},
+        {"", false, false, 0},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.packet);
+        const auto g = vbus::ParseGreeting(c.packet);
+        ASSERT_EQ(g.has_value(), c.greeting);
+        if (g) {
+            EXPECT_EQ(g->accepted, c.accepted);
+            EXPECT_EQ(g->ownerPid, c.pid);
+        }
+    }
+}
+
 } // namespace
 } // namespace kv::test

@@ -60,7 +60,20 @@ void AddHidBackend(std::shared_ptr<HidBackend> backend) {
     SetHidBackends(std::move(list));
 }
 
+namespace {
+thread_local std::string t_lastOpenError;
+} // namespace
+
+std::string LastOpenError() {
+    return t_lastOpenError;
+}
+
+void SetLastOpenError(std::string message) {
+    t_lastOpenError = std::move(message);
+}
+
 std::shared_ptr<HidDevice> OpenHidPath(const std::string& path) {
+    t_lastOpenError.clear();
     for (const auto& backend : HidBackends()) {
         if (backend->Claims(path)) {
             return backend->Open(path);

@@ -85,4 +85,9 @@ HidBackendList DefaultHidBackends();
 /// Opens a path with the backend that claims it, or nullptr.
 std::shared_ptr<HidDevice> OpenHidPath(const std::string& path);
 
+/// Why the last Open on this thread failed, when the backend knows a reason worth telling
+/// the user ("in use by process 4242"); empty otherwise. OpenHidPath clears it first.
+std::string LastOpenError();
+void SetLastOpenError(std::string message);
+
 } // namespace kv::hid

@@ -1,10 +1,14 @@
 #include "link/platform/HidapiBackend.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstring>
+#include <fcntl.h>
 #include <hidapi.h>
 #include <libudev.h>
 #include <mutex>
+#include <sys/file.h>
+#include <unistd.h>
 
 namespace kv::hid {
 
@@ -21,8 +25,11 @@ bool InitHidapi() {
 
 class HidapiDevice : public HidDevice {
 public:
-    explicit HidapiDevice(hid_device* device) : m_device(device) {}
-    ~HidapiDevice() override { hid_close(m_device); }
+    HidapiDevice(hid_device* device, int lockFd) : m_device(device), m_lockFd(lockFd) {}
+    ~HidapiDevice() override {
+        ReleaseLock();
+        hid_close(m_device);
+    }
 
     std::optional<HidAttributes> Attributes() override {
         if (m_closed.load()) {
@@ -58,13 +65,46 @@ public:
         return false;
     }
 
-    // hid_close runs in the destructor, once no thread uses the device any more.
-    void Close() override { m_closed.store(true); }
+    // hid_close runs in the destructor, once no thread uses the device any more; the lock
+    // goes at once, so that the next owner can take the device.
+    void Close() override {
+        m_closed.store(true);
+        ReleaseLock();
+    }
 
 private:
+    void ReleaseLock() {
+        if (const int fd = m_lockFd.exchange(-1); fd >= 0) {
+            close(fd);
+        }
+    }
+
     hid_device* const m_device;
+    std::atomic<int> m_lockFd;
     std::atomic<bool> m_closed{false};
 };
+
+/// Takes an advisory lock on the device node, so that two programs never drive one
+/// processor at once. The descriptor holding it, or -1 with the reason in LastOpenError.
+int LockDeviceNode(const std::string& path) {
+    const int fd = open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
+        SetLastOpenError(path + ": " + std::strerror(errno));
+        return -1;
+    }
+    int locked;
+    do {
+        locked = flock(fd, LOCK_EX | LOCK_NB);
+    } while (locked != 0 && errno == EINTR);
+    if (locked != 0) {
+        SetLastOpenError(errno == EWOULDBLOCK
+                             ? "the processor is in use by another program (" + path + " is locked)"
+                             : path + ": " + std::strerror(errno));
+        close(fd);
+        return -1;
+    }
+    return fd;
+}
 
 } // namespace
 
@@ -96,11 +136,16 @@ std::shared_ptr<HidDevice> HidapiBackend::Open(const std::string& path) {
     if (!InitHidapi()) {
         return nullptr;
     }
-    hid_device* device = hid_open_path(path.c_str());
-    if (device == nullptr) {
+    const int lockFd = LockDeviceNode(path);
+    if (lockFd < 0) {
         return nullptr;
     }
-    return std::make_shared<HidapiDevice>(device);
+    hid_device* device = hid_open_path(path.c_str());
+    if (device == nullptr) {
+        close(lockFd);
+        return nullptr;
+    }
+    return std::make_shared<HidapiDevice>(device, lockFd);
 }
 
 bool HidapiBackend::StartWatching(HidNoticeFn notice) {

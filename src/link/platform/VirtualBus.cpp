@@ -83,4 +83,39 @@ std::string_view FileNameOf(std::string_view path) {
     return slash == std::string_view::npos ? path : path.substr(slash + 1);
 }
 
+namespace {
+constexpr std::string_view kAccepted = "KVBUS/1 OK";
+constexpr std::string_view kBusy = "KVBUS/1 BUSY ";
+constexpr std::size_t kMaxPidDigits = 10; // a pid fits; no overflow
+} // namespace
+
+std::string AcceptedGreeting() {
+    return std::string(kAccepted);
+}
+
+std::string BusyGreeting(long ownerPid) {
+    return std::string(kBusy) + std::to_string(ownerPid < 0 ? 0 : ownerPid);
+}
+
+std::optional<Greeting> ParseGreeting(std::string_view packet) {
+    if (packet == kAccepted) {
+        return Greeting{true, 0};
+    }
+    if (!packet.starts_with(kBusy)) {
+        return std::nullopt;
+    }
+    const std::string_view digits = packet.substr(kBusy.size());
+    if (digits.empty() || digits.size() > kMaxPidDigits) {
+        return std::nullopt;
+    }
+    long pid = 0;
+    for (const char c : digits) {
+        if (c < '0' || c > '9') {
+            return std::nullopt;
+        }
+        pid = pid * 10 + (c - '0');
+    }
+    return Greeting{false, pid};
+}
+
 } // namespace kv::vbus

@@ -30,4 +30,16 @@ std::optional<ParsedName> ParseSocketFileName(std::string_view fileName);
 /// The last path component.
 std::string_view FileNameOf(std::string_view path);
 
+/// A device serves one host at a time. On each connection it first sends one greeting
+/// packet: accepted, or busy with the process id of the host that has it (0 if unknown),
+/// after which it closes the connection.
+std::string AcceptedGreeting();
+std::string BusyGreeting(long ownerPid);
+struct Greeting {
+    bool accepted = false;
+    long ownerPid = 0; ///< of the host that has the device, when busy
+};
+/// nullopt when the packet is no greeting.
+std::optional<Greeting> ParseGreeting(std::string_view packet);
+
 } // namespace kv::vbus

@@ -103,6 +103,44 @@ private:
     std::atomic<bool> m_gone{false};
 };
 
+namespace {
+
+constexpr int kGreetingWaitMs = 2000;
+constexpr std::size_t kGreetingBytes = 64;
+
+/// Waits for the device's greeting: true when it takes this host; when another host has
+/// it, says which one in LastOpenError.
+bool Greeted(int fd, const std::string& path) {
+    pollfd p{fd, POLLIN, 0};
+    int ready;
+    do {
+        ready = poll(&p, 1, kGreetingWaitMs);
+    } while (ready < 0 && errno == EINTR);
+    if (ready <= 0) {
+        SetLastOpenError(path + " does not answer");
+        return false;
+    }
+    char buffer[kGreetingBytes];
+    ssize_t n;
+    do {
+        n = recv(fd, buffer, sizeof buffer, MSG_DONTWAIT);
+    } while (n < 0 && errno == EINTR);
+    const auto greeting =
+        n > 0 ? vbus::ParseGreeting({buffer, static_cast<std::size_t>(n)}) : std::nullopt;
+    if (!greeting) {
+        SetLastOpenError(path + " is not a device of the virtual bus");
+        return false;
+    }
+    if (!greeting->accepted) {
+        SetLastOpenError("the processor is in use by another program (process " +
+                         std::to_string(greeting->ownerPid) + ")");
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
 VirtualBusBackend::VirtualBusBackend() : m_hub(std::make_shared<NoticeHub>()) {}
 
 VirtualBusBackend::~VirtualBusBackend() {
@@ -152,7 +190,8 @@ std::shared_ptr<HidDevice> VirtualBusBackend::Open(const std::string& path) {
     }
     addr.sun_family = AF_UNIX;
     std::memcpy(addr.sun_path, path.c_str(), path.size() + 1);
-    if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0) {
+    if (connect(fd, reinterpret_cast<const sockaddr*>(&addr), sizeof addr) != 0 ||
+        !Greeted(fd, path)) {
         close(fd);
         return nullptr;
     }
