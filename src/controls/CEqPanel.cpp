@@ -116,6 +116,10 @@ QString Printf(const char* format, double value) {
     return n < 0 ? QString() : QString::fromUtf8(buffer);
 }
 
+qreal DevicePixelRatio(const QPainter& p) {
+    return p.device() != nullptr ? std::max(p.device()->devicePixelRatioF(), 1.0) : 1.0;
+}
+
 QColor WithAlpha(QColor c, int alpha) {
     c.setAlpha(alpha);
     return c;
@@ -847,6 +851,13 @@ QPointF CEqPanel::ResponsePoint(int i, float db) const {
     return {x, y};
 }
 
+QPolygonF CEqPanel::CurvePolyline(const QPainter& p, std::span<const QPointF> points) {
+    // The response is sampled densely and nearly straight between samples, so a polyline
+    // kept within a quarter of a device pixel of every sample looks the same as the smooth
+    // curve through them and takes a fraction of the segments to stroke.
+    return SimplifyPolyline(points, 0.25 / DevicePixelRatio(p));
+}
+
 void CEqPanel::DrawSelectedFill(QPainter& p) const {
     if (m_selected < 0 || m_selected >= VisibleBandCount()) {
         return;
@@ -874,14 +885,15 @@ void CEqPanel::DrawSelectedFill(QPainter& p) const {
     // spacing and this faint alpha the spline and the polygon are indistinguishable, and
     // this is several times cheaper per drag step); the antialiased outline on top gives
     // the edge.
+    const QPolygonF line = CurvePolyline(p, pts);
     QPolygonF area;
-    area.reserve(kEqResponsePoints + 2);
+    area.reserve(line.size() + 2);
     if (IsPassType(sel.type)) {
         area << QPointF(pts.front().x(), plot.bottom() + 20);
     } else {
         area << QPointF(plot.left(), zero);
     }
-    area.append(QList<QPointF>(pts.begin(), pts.end()));
+    area += line;
     if (IsPassType(sel.type)) {
         area << QPointF(pts.back().x(), plot.bottom() + 20);
     } else {
@@ -894,9 +906,16 @@ void CEqPanel::DrawSelectedFill(QPainter& p) const {
     p.setBrush(WithAlpha(c, 0x20));
     p.drawPolygon(area);
     p.restore();
-    QPainterPath outline;
-    AddCardinalSpline(outline, pts, 0.1);
-    p.strokePath(outline, QPen(WithAlpha(c, 0x60), 1.0));
+    // The outline is one device pixel wide on any screen: a thin line is drawn on a fast
+    // path, where a scaled one goes through the general stroker at several times the cost.
+    // On a denser screen the line is narrower, so its alpha rises to keep about the same
+    // weight (halfway to the full ratio: a crisp line reads brighter than a soft one).
+    const qreal dpr = DevicePixelRatio(p);
+    QPen outlinePen(WithAlpha(c, std::min(255, int(std::lround(0x60 * (1.0 + dpr) / 2.0)))), 1.0);
+    outlinePen.setCosmetic(true);
+    p.setPen(outlinePen);
+    p.setBrush(Qt::NoBrush);
+    p.drawPolyline(line);
 }
 
 void CEqPanel::DrawTotalCurve(QPainter& p) const {
@@ -907,72 +926,99 @@ void CEqPanel::DrawTotalCurve(QPainter& p) const {
     QPen pen(QColor::fromRgba(m_curveColour), 2.0);
     pen.setJoinStyle(Qt::RoundJoin);
     pen.setCapStyle(Qt::FlatCap);
+    p.setPen(pen);
+    p.setBrush(Qt::NoBrush);
+    const QPolygonF line = CurvePolyline(p, pts);
     if (qAlpha(m_curveColour) != 255) {
-        QPainterPath path;
-        AddCardinalSpline(path, pts, 0.1);
-        p.strokePath(path, pen);
+        p.drawPolyline(line);
         return;
     }
     // The rasteriser's cost grows with the stroke's bounding box, so an opaque curve is
     // stroked in short runs. Each run starts one segment back so the seams lie under
     // already drawn curve and cannot show.
-    constexpr std::size_t kRun = 16;
-    const std::span<const QPointF> all(pts);
-    for (std::size_t a = 0; a + 1 < all.size(); a += kRun) {
-        const std::size_t first = a == 0 ? 0 : a - 1;
-        const std::size_t last = std::min(a + kRun, all.size() - 1);
-        QPainterPath path;
-        AddCardinalSplineRun(path, all, first, last, 0.1);
-        p.strokePath(path, pen);
+    constexpr qsizetype kRun = 8;
+    for (qsizetype a = 0; a + 1 < line.size(); a += kRun) {
+        const qsizetype first = a == 0 ? 0 : a - 1;
+        const qsizetype last = std::min(a + kRun, line.size() - 1);
+        p.drawPolyline(line.constData() + first, int(last - first + 1));
     }
 }
 
+const QImage& CEqPanel::HandleSprite(int index, bool peq, bool selected, qreal dpr) {
+    const QColor colour = BandColour(index);
+    for (const Sprite& s : m_handleSprites) {
+        if (s.index == index && s.peq == peq && s.selected == selected && s.dpr == dpr &&
+            s.colour == colour.rgba()) {
+            return s.image;
+        }
+    }
+    if (m_handleSprites.size() > 64) {
+        m_handleSprites.clear(); // only after a change of screen; a few are drawn again
+    }
+    const int side = 2 * kSpriteHalf;
+    QImage image(int(std::ceil(side * dpr)), int(std::ceil(side * dpr)),
+                 QImage::Format_ARGB32_Premultiplied);
+    image.setDevicePixelRatio(dpr);
+    image.fill(Qt::transparent);
+    QPainter p(&image);
+    p.setRenderHint(QPainter::Antialiasing);
+    p.setRenderHint(QPainter::TextAntialiasing);
+    const QPointF c(kSpriteHalf, kSpriteHalf);
+    const QColor fill = WithAlpha(colour, selected ? 0x50 : 0x25);
+    if (peq) {
+        const QRectF ring(c.x() - 9, c.y() - 9, 18, 18);
+        p.setBrush(Qt::NoBrush);
+        p.setPen(QPen(WithAlpha(colour, 0x7F), 2.0));
+        p.drawArc(ring, 15 * 16, 150 * 16);
+        p.drawArc(ring, 195 * 16, 150 * 16);
+        p.setPen(Qt::NoPen);
+        p.setBrush(fill);
+        p.drawEllipse(c, 7.0, 7.0);
+    } else {
+        QPen dashed(WithAlpha(colour, 0x7F), 1.5, Qt::DashLine);
+        p.setPen(dashed);
+        p.setBrush(fill);
+        p.drawRect(QRectF(c.x() - 7, c.y() - 7, 14, 14));
+    }
+    // The number keeps the band's hue, lifted a little and set on a soft shadow so that
+    // the darker colours (blue, violet) stay legible on the dark plot.
+    const QRectF box(c.x() - 12, c.y() - 8, 24, 16);
+    const QString number = QString::number(index + 1);
+    p.setFont(ControlFont(FontFace::Arial, 11, true));
+    p.setPen(QColor(0, 0, 0, 0xC0));
+    p.drawText(box.translated(1, 1), Qt::AlignCenter, number);
+    p.setPen(colour.lighter(135));
+    p.drawText(box, Qt::AlignCenter, number);
+    p.end();
+    m_handleSprites.push_back({index, peq, selected, dpr, colour.rgba(), std::move(image)});
+    return m_handleSprites.back().image;
+}
+
 void CEqPanel::DrawHandles(QPainter& p) {
+    // A handle looks the same wherever it is, so each is drawn once into a small image and
+    // then only placed; the hover halo and the selection line depend on the plot and are
+    // drawn here.
     const QRect plot = PlotRect();
-    const QFont numberFont = ControlFont(FontFace::Arial, 11, true);
+    const qreal dpr = DevicePixelRatio(p);
     auto drawOne = [&](int i) {
         EqBand& b = m_bands[std::size_t(i)];
         const QPoint h = HandlePos(i);
         b.handleX = h.x();
         b.handleY = h.y();
-        const QPointF c(plot.left() + h.x(), plot.top() + h.y());
+        const QPoint c(plot.left() + h.x(), plot.top() + h.y());
         const QColor colour = BandColour(i);
         const bool selected = i == m_selected;
+        const bool peq = b.type == kFilterPeq;
         if (i == m_hover) {
             p.setPen(Qt::NoPen);
             p.setBrush(WithAlpha(colour, 0x30));
-            p.drawEllipse(c, 14.0, 14.0);
+            p.drawEllipse(QPointF(c), 14.0, 14.0);
         }
-        const QColor fill = WithAlpha(colour, selected ? 0x50 : 0x25);
-        if (b.type == kFilterPeq) {
-            const QRectF ring(c.x() - 9, c.y() - 9, 18, 18);
-            p.setBrush(Qt::NoBrush);
-            p.setPen(QPen(WithAlpha(colour, 0x7F), 2.0));
-            p.drawArc(ring, 15 * 16, 150 * 16);
-            p.drawArc(ring, 195 * 16, 150 * 16);
-            p.setPen(Qt::NoPen);
-            p.setBrush(fill);
-            p.drawEllipse(c, 7.0, 7.0);
-        } else {
-            if (selected) {
-                QPen red(QColor(255, 0, 0), 1.0, Qt::DashLine);
-                p.setPen(red);
-                p.drawLine(QPointF(c.x(), plot.top()), QPointF(c.x(), plot.bottom()));
-            }
-            QPen dashed(WithAlpha(colour, 0x7F), 1.5, Qt::DashLine);
-            p.setPen(dashed);
-            p.setBrush(fill);
-            p.drawRect(QRectF(c.x() - 7, c.y() - 7, 14, 14));
+        if (!peq && selected) {
+            p.setPen(QPen(QColor(255, 0, 0), 1.0, Qt::DashLine));
+            p.drawLine(QPointF(c.x(), plot.top()), QPointF(c.x(), plot.bottom()));
         }
-        // The number keeps the band's hue, lifted a little and set on a soft shadow so that
-        // the darker colours (blue, violet) stay legible on the dark plot.
-        const QRectF box(c.x() - 12, c.y() - 8, 24, 16);
-        const QString number = QString::number(i + 1);
-        p.setFont(numberFont);
-        p.setPen(QColor(0, 0, 0, 0xC0));
-        p.drawText(box.translated(1, 1), Qt::AlignCenter, number);
-        p.setPen(colour.lighter(135));
-        p.drawText(box, Qt::AlignCenter, number);
+        p.drawImage(c - QPoint(kSpriteHalf, kSpriteHalf), HandleSprite(i, peq, selected, dpr));
     };
     const int visible = VisibleBandCount();
     for (int i = 0; i < visible; ++i) {

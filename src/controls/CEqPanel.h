@@ -4,9 +4,11 @@
 
 #include <QImage>
 #include <QPointer>
+#include <QPolygonF>
 #include <QWidget>
 
 #include <array>
+#include <span>
 #include <vector>
 
 class QMenu;
@@ -154,6 +156,8 @@ private:
 
     void EnsureGrid();
     void DrawGrid(QPainter& p) const;
+    static QPolygonF CurvePolyline(const QPainter& p, std::span<const QPointF> points);
+    const QImage& HandleSprite(int index, bool peq, bool selected, qreal dpr);
     void DrawSelectedFill(QPainter& p) const;
     void DrawTotalCurve(QPainter& p) const;
     void DrawHandles(QPainter& p);
@@ -191,6 +195,17 @@ private:
 
     QImage m_grid; ///< background, title, grid and labels; rebuilt on resize
     bool m_gridDirty = true;
+    /// Half the side of a handle's image: room for the ring and the number's shadow.
+    static constexpr int kSpriteHalf = 15;
+    struct Sprite {
+        int index;
+        bool peq;
+        bool selected;
+        qreal dpr;
+        QRgb colour;
+        QImage image;
+    };
+    std::vector<Sprite> m_handleSprites; ///< each handle's look, drawn once per screen density
     QPointer<QMenu> m_menu;
 };
 

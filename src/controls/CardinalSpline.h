@@ -2,6 +2,7 @@
 
 #include <QPainterPath>
 #include <QPointF>
+#include <QPolygonF>
 
 #include <span>
 
@@ -17,5 +18,11 @@ void AddCardinalSpline(QPainterPath& path, std::span<const QPointF> points, qrea
 /// drawn one after another form the same curve as the whole.
 void AddCardinalSplineRun(QPainterPath& path, std::span<const QPointF> points, std::size_t first,
                           std::size_t last, qreal tension);
+
+/// The points of a dense curve that a polyline needs so that no dropped point lies further
+/// than the tolerance from it. The first and last points are always kept. Stroking a few
+/// dozen straight segments instead of hundreds of cubics is what keeps a drag smooth on a
+/// high-density screen.
+QPolygonF SimplifyPolyline(std::span<const QPointF> points, qreal tolerance);
 
 } // namespace kv
