@@ -13,12 +13,6 @@ namespace kv {
 /// gives straight segments; 0.5 is the usual smooth curve.
 void AddCardinalSpline(QPainterPath& path, std::span<const QPointF> points, qreal tension);
 
-/// Appends the part of the spline through all the points that runs from point first to
-/// point last; the tangents at its ends come from the neighbours outside the run, so runs
-/// drawn one after another form the same curve as the whole.
-void AddCardinalSplineRun(QPainterPath& path, std::span<const QPointF> points, std::size_t first,
-                          std::size_t last, qreal tension);
-
 /// The points of a dense curve that a polyline needs so that no dropped point lies further
 /// than the tolerance from it. The first and last points are always kept. Stroking a few
 /// dozen straight segments instead of hundreds of cubics is what keeps a drag smooth on a
