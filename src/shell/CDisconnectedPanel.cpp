@@ -80,12 +80,16 @@ void CDisconnectedPanel::ApplyLanguage() {
                                : Tr("（默认值；用 KV_USB_ID=vvvv:pppp 可改为其他 ID）",
                                     " (the default; KV_USB_ID=vvvv:pppp selects another pair)");
     QString body;
-    if (!m_openFailure.isEmpty()) {
-        body += Tr("<p><b>找到了处理器，但无法打开：</b>%1</p>",
-                   "<p><b>A processor was found but could not be opened:</b> %1</p>")
+    if (m_openFailure.isEmpty()) {
+        body += Tr("<p>找不到处理器。请检查：</p>", "<p>The processor was not found. Check:</p>");
+    } else {
+        body += Tr("<p><b>找到了处理器，但无法打开：</b>%1</p><p>关闭正在使用它的程序后会自动重试。"
+                   "也请检查：</p>",
+                   "<p><b>A processor was found but could not be opened:</b> %1</p><p>Close "
+                   "the program that uses it; this window tries again by itself. Also "
+                   "check:</p>")
                     .arg(m_openFailure.toHtmlEscaped());
     }
-    body += Tr("<p>找不到处理器。请检查：</p>", "<p>The processor was not found. Check:</p>");
     body += QStringLiteral("<ol>");
     body += QStringLiteral("<li>") +
             Tr("<b>USB 线</b>：处理器已开机，USB 线已接到这台电脑（%1 应列出 %2）。",

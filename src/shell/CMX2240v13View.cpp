@@ -34,6 +34,7 @@ namespace {
 
 constexpr int kAcceptedVersion = 18;
 constexpr int kConnectedNoticeMs = 5000;
+constexpr int kBusyRetryMs = 2000;
 constexpr int kArrivalNoticeMs = 4000;
 constexpr int kRemovedNoticeMs = 5000;
 constexpr auto kSettlePause = std::chrono::milliseconds(150);
@@ -72,6 +73,14 @@ CMX2240v13View::CMX2240v13View(QWidget* parent)
 
     m_firstConnect.setSingleShot(true);
     connect(&m_firstConnect, &QTimer::timeout, this, [this] { TryConnect(false); });
+    // A processor held by another program sends no arrival when it is let go: look again.
+    m_busyRetry.setSingleShot(true);
+    m_busyRetry.setInterval(kBusyRetryMs);
+    connect(&m_busyRetry, &QTimer::timeout, this, [this] {
+        if (!device::IsConnected() && !GetAppState().syncDialog) {
+            TryConnect(false);
+        }
+    });
     connect(&m_statusPoll, &QTimer::timeout, this, [] {
         if (g_bStatusPoll.load() && g_bPeakOption.load() && device::IsConnected()) {
             device::SendCommand({14});
@@ -212,8 +221,12 @@ void CMX2240v13View::UpdateConnectionState() {
         m_disconnected->ApplyLanguage();
         PlaceDisconnectedPanel();
     }
-    if (absent && m_disconnected->SetOpenFailure(QString::fromStdString(LastOpenFailure()))) {
+    const std::string openFailure = absent ? LastOpenFailure() : std::string();
+    if (absent && m_disconnected->SetOpenFailure(QString::fromStdString(openFailure))) {
         PlaceDisconnectedPanel();
+    }
+    if (!openFailure.empty() && !m_busyRetry.isActive()) {
+        m_busyRetry.start();
     }
     if (absent == m_disconnected->isHidden()) {
         m_disconnected->setVisible(absent);

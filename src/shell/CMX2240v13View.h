@@ -112,6 +112,7 @@ private:
     QTimer m_statusPoll;   ///< timer 3
     QTimer m_waitTimer;    ///< timer 5
     QTimer m_trayTimer;    ///< timer 990
+    QTimer m_busyRetry;    ///< tries again while another program has the processor
     QSystemTrayIcon* m_tray = nullptr;
     CDisconnectedPanel* m_disconnected;
     int m_disconnectedLanguage = -1;

@@ -470,7 +470,18 @@ TEST_F(SimulatedProcessorTest, AProcessorHeldByAnotherConnectionIsNamedOnTheCard
     EXPECT_TRUE(panel->Text().contains(QStringLiteral("找到了处理器，但无法打开")))
         << panel->Text().toStdString();
     EXPECT_TRUE(panel->Text().contains(QStringLiteral("in use"))) << panel->Text().toStdString();
+    SaveScreenshot(m_frame, QStringLiteral("busy-zh"));
+    m_frame->OnCommand(cmd::kLanguage);
+    QTest::qWait(100);
+    EXPECT_TRUE(panel->Text().contains(QStringLiteral("could not be opened")))
+        << panel->Text().toStdString();
+    SaveScreenshot(m_frame, QStringLiteral("busy-en"));
+    // Once the other connection lets go, the window takes the processor by itself.
     other->Close();
+    EXPECT_TRUE(WaitSynchronised(1));
+    EXPECT_TRUE(device::IsConnected());
+    m_frame->UpdateStatus();
+    EXPECT_TRUE(panel->isHidden());
     m_app.reset();
     device::StopSimulator();
 }
