@@ -13,7 +13,7 @@ namespace kv::sim {
 
 const char* const kZWaveControlHelp =
     "Z-Wave: list, press [NODE], new|add KIND, silent|answer NODE, fail, report NODE VALUE, "
-    "auto on|off [NODE], delay MS";
+    "auto on|off [NODE], delay MS, learn ok|checksum|timeout|none [MS], send ok|fail";
 
 namespace {
 
@@ -31,6 +31,13 @@ std::string List(const ZWaveNetwork& network) {
     for (const auto& [id, node] : network.Nodes()) {
         text += "; node " + std::to_string(id) + " " + ZWaveKindName(node.kind) + " value " +
                 std::to_string(node.value) + (node.silent ? " silent" : "");
+        std::string keys;
+        for (int k = 0; k < 64; ++k) {
+            if (node.learnedKeys >> k & 1u) {
+                keys += (keys.empty() ? " keys " : ",") + std::to_string(k);
+            }
+        }
+        text += keys;
     }
     return text;
 }
@@ -149,6 +156,52 @@ const std::map<std::string, Action>& Actions() {
                  return 0;
              });
              reply = "callbacks come " + w[1] + " ms after their request";
+             return true;
+         }},
+        {"learn",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             KeyLearnOutcome outcome{};
+             const auto ms = w.size() == 3 ? Number(w[2], 0, 600'000) : std::optional(-1);
+             if (w.size() < 2 || w.size() > 3 || !ParseKeyLearnOutcome(w[1], outcome) || !ms) {
+                 reply = "usage: zwave learn ok|checksum|timeout|none [MS]";
+                 return false;
+             }
+             const auto delay = sim.WithZWave([&](ZWaveNetwork& n) {
+                 n.SetKeyLearnOutcome(outcome);
+                 if (*ms >= 0) {
+                     n.SetLearnDelay(std::chrono::milliseconds(*ms));
+                 }
+                 return n.LearnDelay();
+             });
+             const std::string after = " " + std::to_string(delay.count()) + " ms after ready";
+             switch (outcome) {
+             case KeyLearnOutcome::Learned:
+                 reply = "smart plugs learn keys" + after;
+                 break;
+             case KeyLearnOutcome::ChecksumError:
+                 reply = "smart plugs report a checksum error" + after;
+                 break;
+             case KeyLearnOutcome::Timeout:
+                 reply = "smart plugs time out waiting for the remote" + after;
+                 break;
+             case KeyLearnOutcome::NoKey:
+                 reply = "smart plugs wait for a remote key that never comes";
+                 break;
+             }
+             return true;
+         }},
+        {"send",
+         [](Simulator& sim, const Words& w, std::string& reply) {
+             if (w.size() != 2 || (w[1] != "ok" && w[1] != "fail")) {
+                 reply = "usage: zwave send ok|fail";
+                 return false;
+             }
+             const bool fails = w[1] == "fail";
+             sim.WithZWave([&](ZWaveNetwork& n) {
+                 n.SetKeySendFails(fails);
+                 return 0;
+             });
+             reply = fails ? "smart plugs fail to send keys" : "smart plugs send keys";
              return true;
          }},
     };

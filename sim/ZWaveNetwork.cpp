@@ -49,7 +49,12 @@ constexpr std::uint8_t kFirstSendKey = 128;
 constexpr std::uint8_t kFirstLearnKey = 192;
 constexpr std::uint8_t kKeyReady = 2;
 constexpr std::uint8_t kKeyLearned = 3;
+constexpr std::uint8_t kKeyChecksumError = 4;
+constexpr std::uint8_t kKeyTimeout = 5;
 constexpr std::uint8_t kKeySent = 6;
+constexpr std::uint8_t kKeySendFailed = 7;
+/// A plug reports "ready" a moment after the learn command reached it.
+constexpr milliseconds kKeyReadyAfter{200};
 constexpr std::uint8_t kDimmerMax = 99;
 constexpr std::uint8_t kOn = 0xFF;
 
@@ -74,6 +79,30 @@ const char* ZWaveKindName(ZWaveDeviceKind kind) {
     default:
         return "switch";
     }
+}
+
+const char* KeyLearnOutcomeName(KeyLearnOutcome outcome) {
+    switch (outcome) {
+    case KeyLearnOutcome::ChecksumError:
+        return "checksum";
+    case KeyLearnOutcome::Timeout:
+        return "timeout";
+    case KeyLearnOutcome::NoKey:
+        return "none";
+    default:
+        return "ok";
+    }
+}
+
+bool ParseKeyLearnOutcome(const std::string& text, KeyLearnOutcome& outcome) {
+    for (KeyLearnOutcome o : {KeyLearnOutcome::Learned, KeyLearnOutcome::ChecksumError,
+                              KeyLearnOutcome::Timeout, KeyLearnOutcome::NoKey}) {
+        if (text == KeyLearnOutcomeName(o)) {
+            outcome = o;
+            return true;
+        }
+    }
+    return false;
 }
 
 bool ParseZWaveKind(const std::string& text, ZWaveDeviceKind& kind) {
@@ -206,17 +235,8 @@ void ZWaveNetwork::SendData(const std::vector<std::uint8_t>& p) {
 
 void ZWaveNetwork::NodeAnswers(int id, std::uint8_t value) {
     ZWaveNode& node = m_nodes[id];
-    if (node.kind == ZWaveDeviceKind::Plug && value >= kFirstLearnKey && value != kOn) {
-        NodeReport(id, kKeyReady);
-        const milliseconds delay = m_learnDelay;
-        Callback(
-            kApplicationCommand,
-            {0, static_cast<std::uint8_t>(id), 3, kCommandClassBasic, kBasicReport, kKeyLearned},
-            delay);
-        return;
-    }
     if (node.kind == ZWaveDeviceKind::Plug && value >= kFirstSendKey && value != kOn) {
-        NodeReport(id, kKeySent);
+        PlugAnswers(id, node, value);
         return;
     }
     if (node.kind == ZWaveDeviceKind::Dimmer) {
@@ -227,12 +247,42 @@ void ZWaveNetwork::NodeAnswers(int id, std::uint8_t value) {
     NodeReport(id, node.value);
 }
 
+void ZWaveNetwork::PlugAnswers(int id, ZWaveNode& node, std::uint8_t value) {
+    if (value < kFirstLearnKey) {
+        Report(id, m_keySendFails ? kKeySendFailed : kKeySent, milliseconds(0));
+        return;
+    }
+    const std::uint64_t bit = std::uint64_t{1} << (value - kFirstLearnKey);
+    Report(id, kKeyReady, kKeyReadyAfter);
+    const milliseconds end = kKeyReadyAfter + m_learnDelay;
+    switch (m_learnOutcome) {
+    case KeyLearnOutcome::Learned:
+        node.learnedKeys |= bit;
+        Report(id, kKeyLearned, end);
+        break;
+    case KeyLearnOutcome::ChecksumError:
+        node.learnedKeys &= ~bit;
+        Report(id, kKeyChecksumError, end);
+        break;
+    case KeyLearnOutcome::Timeout:
+        node.learnedKeys &= ~bit;
+        Report(id, kKeyTimeout, end);
+        break;
+    case KeyLearnOutcome::NoKey:
+        break;
+    }
+}
+
+void ZWaveNetwork::Report(int id, std::uint8_t value, milliseconds extra) {
+    Callback(kApplicationCommand,
+             {0, static_cast<std::uint8_t>(id), 3, kCommandClassBasic, kBasicReport, value}, extra);
+}
+
 bool ZWaveNetwork::NodeReport(int id, std::uint8_t value) {
     if (m_nodes.find(id) == m_nodes.end()) {
         return false;
     }
-    Callback(kApplicationCommand,
-             {0, static_cast<std::uint8_t>(id), 3, kCommandClassBasic, kBasicReport, value});
+    Report(id, value, milliseconds(0));
     return true;
 }
 

@@ -19,11 +19,17 @@ struct TimedReport {
 
 enum class ZWaveDeviceKind { Switch, Dimmer, Plug };
 
+/// How a smart plug's learning ends after it reported "ready": the key is learned (report
+/// 3), the code it received was damaged (4), no remote key came in time (5), or it goes on
+/// waiting for one (no report: the application's wait window ends it).
+enum class KeyLearnOutcome { Learned, ChecksumError, Timeout, NoKey };
+
 /// One node of the simulated network.
 struct ZWaveNode {
     ZWaveDeviceKind kind = ZWaveDeviceKind::Switch;
     std::uint8_t value = 0;
-    bool silent = false; ///< transmissions to it go unacknowledged (transmit status 1)
+    bool silent = false;           ///< transmissions to it go unacknowledged (transmit status 1)
+    std::uint64_t learnedKeys = 0; ///< a smart plug's learned keys, bit k for key k
 };
 
 /// The Z-Wave controller inside the simulated processor (node 1) and the devices of its
@@ -60,8 +66,13 @@ public:
     void SetAutoPress(bool on, int pressNode = kNewDevice);
     /// Callbacks come that long after their request (the ACK and response at once).
     void SetCallbackDelay(std::chrono::milliseconds delay) { m_callbackDelay = delay; }
-    /// Delay of a learning smart plug between "ready" and "learned".
+    /// Delay of a learning smart plug between "ready" and the end of learning.
     void SetLearnDelay(std::chrono::milliseconds delay) { m_learnDelay = delay; }
+    std::chrono::milliseconds LearnDelay() const { return m_learnDelay; }
+    /// How the smart plugs' learning ends from now on (learned at first).
+    void SetKeyLearnOutcome(KeyLearnOutcome outcome) { m_learnOutcome = outcome; }
+    /// The smart plugs report sending a key as failed (7) instead of sent (6).
+    void SetKeySendFails(bool fails) { m_keySendFails = fails; }
 
     const std::map<int, ZWaveNode>& Nodes() const { return m_nodes; }
     /// "adding", "removing" or "idle".
@@ -79,6 +90,9 @@ private:
     void InitData();
     void SendData(const std::vector<std::uint8_t>& payload);
     void NodeAnswers(int node, std::uint8_t value);
+    /// A smart plug answers a key command: learn (192 + k) or send (128 + k).
+    void PlugAnswers(int id, ZWaveNode& node, std::uint8_t value);
+    void Report(int node, std::uint8_t value, std::chrono::milliseconds extra);
     void StartWaiting(Waiting waiting, std::uint8_t callbackId);
     std::string Include();
     std::string Exclude(int node);
@@ -93,9 +107,14 @@ private:
     bool m_autoPress = false;
     int m_autoPressNode = kNewDevice;
     std::chrono::milliseconds m_callbackDelay{0};
-    std::chrono::milliseconds m_learnDelay{300};
+    std::chrono::milliseconds m_learnDelay{1500};
+    KeyLearnOutcome m_learnOutcome = KeyLearnOutcome::Learned;
+    bool m_keySendFails = false;
 };
 
+/// "ok", "checksum", "timeout" or "none".
+const char* KeyLearnOutcomeName(KeyLearnOutcome outcome);
+bool ParseKeyLearnOutcome(const std::string& text, KeyLearnOutcome& outcome);
 /// "switch", "dimmer" or "plug".
 const char* ZWaveKindName(ZWaveDeviceKind kind);
 bool ParseZWaveKind(const std::string& text, ZWaveDeviceKind& kind);

@@ -15,8 +15,8 @@ constexpr int kFailed = 7;
 constexpr int kRemoveDone = 6;
 constexpr int kSendOk = 0;
 constexpr int kSendNoAck = 1;
-constexpr int kFirstKeyStatus = 2;
-constexpr int kLastKeyStatus = 7;
+/// The wait window closes that long after a key was learned or could not be.
+constexpr int kKeyEndMs = 1000;
 
 std::string Text(const IZwaveEventUi& ui, const char* chinese, const char* english) {
     return ui.Chinese() ? chinese : english;
@@ -80,6 +80,54 @@ void SendDataEvent(IZwaveEventUi& ui, int id, int status) {
     }
 }
 
+/// A smart plug's report while it learns or sends a key.
+void KeyEvent(IZwaveEventUi& ui, int node, int value) {
+    const bool shown = ui.WaitShown();
+    switch (value) {
+    case zwave::kKeyReady:
+        if (shown) {
+            ui.SetWaitText("准备就绪，请按下遥控器按键", std::nullopt);
+        }
+        break;
+    case zwave::kKeyLearned:
+        if (shown) {
+            ui.StoreLearnResult(node, true);
+            ui.SetWaitText("学习完成", zwave::kFoundColour);
+            ui.EndWait(kKeyEndMs);
+        }
+        break;
+    case zwave::kKeyChecksumError:
+    case zwave::kKeyTimeout:
+        if (value == zwave::kKeyChecksumError) {
+            ui.StopPendingWait();
+        }
+        ui.StoreLearnResult(node, false);
+        if (shown) {
+            ui.SetWaitText(value == zwave::kKeyChecksumError ? "校验错误，请重新学习"
+                                                             : "等待遥控器按键超时",
+                           zwave::kRed);
+            ui.EndWait(kKeyEndMs);
+        }
+        break;
+    case zwave::kKeySent:
+        ui.StopPendingWait();
+        if (shown) {
+            ui.SetWaitText("遥控按键发射成功", zwave::kFoundColour);
+            ui.CloseWait();
+        }
+        break;
+    case zwave::kKeySendFailed:
+        ui.StopPendingWait();
+        if (shown) {
+            ui.SetWaitText("遥控按键发射失败", zwave::kRed);
+            ui.EndWait(kKeyEndMs);
+        }
+        break;
+    default: // any other value is a level or state, already stored as the node's value
+        break;
+    }
+}
+
 } // namespace
 
 void OnZwaveEvent(IZwaveEventUi& ui, int function, int node, int status) {
@@ -94,9 +142,7 @@ void OnZwaveEvent(IZwaveEventUi& ui, int function, int node, int status) {
         SendDataEvent(ui, node, status);
         break;
     case zwave::kEventAppCommand:
-        if (status >= kFirstKeyStatus && status <= kLastKeyStatus) {
-            ui.OnRemoteKeyStatus(node, status);
-        }
+        KeyEvent(ui, node, status);
         break;
     default: // 66: the step-done flag was all
         break;

@@ -38,10 +38,11 @@ public:
     virtual void RefreshPages() = 0;
     /// The node left the network: its key file goes.
     virtual void DeleteKeyFile(int node) = 0;
-    /// A node reported a remote-key status (values 2..7).
-    virtual void OnRemoteKeyStatus(int node, int value) {
+    /// A smart plug ended learning: the key being learned on the remote-key page is stored
+    /// as learned or not in the node's key file, and the page's key list is reloaded.
+    virtual void StoreLearnResult(int node, bool learned) {
         (void)node;
-        (void)value;
+        (void)learned;
     }
 };
 
@@ -56,6 +57,13 @@ inline constexpr int kFailureEndMs = 1000;
 inline constexpr WaitColour kRed{255, 0, 0};
 inline constexpr WaitColour kAddReadyColour{130, 0, 255};
 inline constexpr WaitColour kFoundColour{255, 0, 210};
+/// Reports of a smart plug (the last byte of its Basic Report) while it learns or sends a key.
+inline constexpr int kKeyReady = 2;
+inline constexpr int kKeyLearned = 3;
+inline constexpr int kKeyChecksumError = 4;
+inline constexpr int kKeyTimeout = 5;
+inline constexpr int kKeySent = 6;
+inline constexpr int kKeySendFailed = 7;
 } // namespace zwave
 
 /// What the application does with one Z-Wave event (WM_ZWAVE_EVENT: wParam = function,

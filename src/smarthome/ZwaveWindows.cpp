@@ -8,6 +8,8 @@
 #include "smarthome/CDlgZwaveEdit.h"
 #include "smarthome/CDlgZwaveLight.h"
 #include "smarthome/CDlgZwaveSwitch.h"
+#include "smarthome/CRemoteLearnDlg.h"
+#include "smarthome/KeyFile.h"
 #include "smarthome/ZwaveDevices.h"
 #include "smarthome/ZwaveFrames.h"
 
@@ -20,12 +22,41 @@ namespace {
 constexpr int kNoticeMs = 1100;
 constexpr int kSetDelayMs = 100;
 
+/// The operation the wait window waits for (the view keeps only its number for the cancel).
+struct PendingHubOperation {
+    int operation = 0;
+    int node = 0;
+    int value = 0;
+};
+PendingHubOperation g_pendingHub;
+
+/// A plug is learning key value - 192 (255 is the "on" of a switch, not a key).
+bool IsKeyLearning(const PendingHubOperation& p) {
+    return p.operation == zwave::kOperationSet && p.value >= CRemoteLearnDlg::kFirstLearnValue &&
+           p.value < 255;
+}
+
 /// The wait window's operations go to the Z-Wave procedures; installed before each use, as
-/// the main window may have been created after the dialogs were registered.
+/// the main window may have been created after the dialogs were registered. Cancelling a
+/// learning wait also marks the key not learned.
 void InstallHubOperations() {
-    SetHubOperations(
-        {[](int operation, int node, int value) { ZwaveHubSend(operation, node, value); },
-         [](int operation) { ZwaveHubCancel(operation); }});
+    SetHubOperations({[](int operation, int node, int value) {
+                          g_pendingHub = {operation, node, value};
+                          ZwaveHubSend(operation, node, value);
+                      },
+                      [](int operation) {
+                          ZwaveHubCancel(operation);
+                          const PendingHubOperation pending = g_pendingHub;
+                          if (pending.operation != operation || !IsKeyLearning(pending)) {
+                              return;
+                          }
+                          const int key = pending.value - CRemoteLearnDlg::kFirstLearnValue;
+                          if (CRemoteLearnDlg* page = OpenRemoteLearnPage()) {
+                              page->LearningAborted(pending.node, key);
+                          } else {
+                              SetKeyStatus(pending.node, key, 0);
+                          }
+                      }});
 }
 
 QWidget* CreateDialog(ToolWindow which, int node, QWidget* owner) {
@@ -154,8 +185,14 @@ void ShellZwaveUi::RefreshPages() {
     RefreshSmartPlugPages();
 }
 
-void ShellZwaveUi::DeleteKeyFile(int /*node*/) {
-    // The remote-key files of the smart plugs are not kept by this application yet.
+void ShellZwaveUi::DeleteKeyFile(int node) {
+    kv::DeleteKeyFile(node);
+}
+
+void ShellZwaveUi::StoreLearnResult(int node, bool learned) {
+    if (CRemoteLearnDlg* page = OpenRemoteLearnPage()) {
+        page->StoreLearnResult(node, learned);
+    }
 }
 
 } // namespace kv

@@ -42,6 +42,7 @@ public:
     void ShowInfo(const std::string& text, int ms) override;
     void RefreshPages() override;
     void DeleteKeyFile(int node) override;
+    void StoreLearnResult(int node, bool learned) override;
 };
 
 } // namespace kv

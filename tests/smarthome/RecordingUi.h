@@ -34,8 +34,8 @@ public:
     }
     void RefreshPages() override { calls.push_back("refresh"); }
     void DeleteKeyFile(int node) override { calls.push_back("key file " + std::to_string(node)); }
-    void OnRemoteKeyStatus(int node, int value) override {
-        calls.push_back("key status " + std::to_string(node) + " " + std::to_string(value));
+    void StoreLearnResult(int node, bool learned) override {
+        calls.push_back("key of " + std::to_string(node) + (learned ? " learned" : " not learned"));
     }
 };
 
