@@ -11,6 +11,9 @@
 #include "smarthome/ZwaveEvents.h"
 #include "smarthome/ZwaveFrames.h"
 #include "smarthome/ZwaveNodes.h"
+#ifdef KV_KEY_FILES
+#include "smarthome/KeyFile.h"
+#endif
 
 #include <nlohmann/json.hpp>
 
@@ -219,10 +222,18 @@ public:
         m_ok = false;
     }
     void RefreshPages() override {}
-    void DeleteKeyFile(int) override {}
+    void DeleteKeyFile([[maybe_unused]] int node) override {
+#ifdef KV_KEY_FILES
+        kv::DeleteKeyFile(node);
+#endif
+    }
 
-    bool Done() const { return m_done; }
-    bool Ok() const { return m_ok.value_or(false); }
+    bool Done() const {
+        return m_done;
+    }
+    bool Ok() const {
+        return m_ok.value_or(false);
+    }
 
 private:
     Io& m_io;
@@ -404,6 +415,59 @@ int Reset(Args args, Io& io) {
     });
 }
 
+#ifdef KV_KEY_FILES
+const char* KeyFileProblem(KeyFileStatus status) {
+    switch (status) {
+    case KeyFileStatus::Missing:
+        return "there is no key file";
+    case KeyFileStatus::NotRegular:
+        return "not a plain file";
+    case KeyFileStatus::CannotRead:
+        return "cannot be read";
+    case KeyFileStatus::TooLarge:
+        return "too large for a key file; the keys at its beginning are listed";
+    default:
+        return "damaged; the keys before the damage are listed";
+    }
+}
+
+int Keys(Args args, Io& io) {
+    const auto positional = Positional(args);
+    const auto node = positional.size() == 1 ? ParseInt(positional[0]) : std::nullopt;
+    if (!node || *node < zwave::kFirstDeviceNode || *node > zwave::kLastNode) {
+        return BadInput(io, "usage: kvctl zwave keys NODE [--dir=DIR]   (NODE 2..232)");
+    }
+    const int n = static_cast<int>(*node);
+    const auto dir = OptionValue("--dir");
+    const QString qpath =
+        dir ? QString::fromStdString(*dir) + QStringLiteral("/%1.xml").arg(n) : KeyFilePath(n);
+    const std::string path = qpath.toStdString();
+    const KeyFile file = LoadKeyFileAt(qpath);
+    if (file.status == KeyFileStatus::Missing || file.status == KeyFileStatus::NotRegular ||
+        file.status == KeyFileStatus::CannotRead) {
+        io.err << "kvctl: " << path << ": " << KeyFileProblem(file.status) << "\n";
+        return kExitFailure;
+    }
+    nlohmann::json keys = nlohmann::json::array();
+    for (const KeyEntry& key : file.keys) {
+        nlohmann::json index = nullptr;
+        if (key.Index() >= 0) {
+            index = key.Index();
+        }
+        keys.push_back(
+            {{"index", index}, {"name", key.Name().toStdString()}, {"learned", key.Learned()}});
+    }
+    io.out << nlohmann::json{{"node", n}, {"file", path}, {"keys", keys}}.dump(
+                  2, ' ', false, nlohmann::json::error_handler_t::replace)
+           << "\n";
+    if (!file.ok()) {
+        io.err << "kvctl: " << path << ": " << KeyFileProblem(file.status) << "\n";
+        return kExitFailure;
+    }
+    return kExitOk;
+}
+#endif
+
 constexpr std::array kCommands = {
     Command{"zwave", "list", "zwave list                the Z-Wave devices as JSON", List,
             "Reads the controller's node list and the device records, and prints every\n"
@@ -421,6 +485,15 @@ constexpr std::array kCommands = {
             "simulated user presses NODE's button (without NODE: a device in no network).\n"},
     Command{"zwave", "reset", "zwave reset               erase the Z-Wave network and the scenes",
             Reset},
+#ifdef KV_KEY_FILES
+    Command{"zwave", "keys", "zwave keys NODE           a smart plug's remote keys as JSON", Keys,
+            "Prints the key file of NODE (2..232) from this computer: every key with its\n"
+            "index, name and whether the plug has learned it. No processor is needed.\n"
+            "--dir=DIR reads the key files from DIR instead of Documents/593/Plug. Exits\n"
+            "with 1 when there is no key file or it is damaged (the keys read before the\n"
+            "damage are still printed).\n",
+            "--dir="},
+#endif
 };
 
 } // namespace
