@@ -59,6 +59,8 @@ CRemoteLearnDlg::CRemoteLearnDlg(QWidget* parent)
     for (int column = 0; column < 3; ++column) {
         m_list->setColumnWidth(column, kColumnWidths[column]);
     }
+    // The name takes whatever width the list has beyond the number and state columns.
+    m_list->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
     m_list->headerItem()->setTextAlignment(kStatusColumn, Qt::AlignCenter);
     m_list->setStyleSheet(QStringLiteral("QTreeWidget { background: white; }"));
 
