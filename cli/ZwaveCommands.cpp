@@ -2,11 +2,13 @@
 
 #include "LiveSession.h"
 #include "LiveSupport.h"
+#include "ZwaveScene.h"
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
 #include "sim/Simulator.h"
+#include "smarthome/SceneRunner.h"
 #include "smarthome/ZwaveDevices.h"
 #include "smarthome/ZwaveEvents.h"
 #include "smarthome/ZwaveFrames.h"
@@ -415,6 +417,71 @@ int Reset(Args args, Io& io) {
     });
 }
 
+/// Whether the events a step brought say its command did not reach the device: the
+/// controller's transmission failed, or a smart plug reports that it could not send its key.
+bool SendFailed(ZwaveReceiver& receiver, const StepResult& result) {
+    bool failed = false;
+    while (const auto event = receiver.Next(std::chrono::steady_clock::now())) {
+        const int node = static_cast<int>((event->value >> 16) & 0xFFFF);
+        const int status = static_cast<int>(event->value & 0xFFFF);
+        if (event->function == zwave::kEventSendData && status == 1) {
+            failed = true;
+        } else if (event->function == zwave::kEventAppCommand && node == result.step.target &&
+                   status == zwave::kKeySendFailed) {
+            failed = true;
+        }
+    }
+    return failed && zwave::KindOf(result.step) == zwave::StepKind::Device;
+}
+
+int Scene(Args args, Io& io) {
+    const auto positional = Positional(args);
+    constexpr const char* kUsage =
+        "usage: kvctl zwave scene show|run SCENE   (SCENE 0..5 or tv, movie, karaoke, music, "
+        "poweron, poweroff)";
+    const auto scene = positional.size() == 2 ? ParseScene(positional[1]) : std::nullopt;
+    if (!scene || (positional[0] != "show" && positional[0] != "run")) {
+        return BadInput(io, kUsage);
+    }
+    const bool run = positional[0] == "run";
+    return RunLive(io, [&](LiveSession&) -> int {
+        ReceiverScope scope;
+        ZwaveReceiver& receiver = scope.Receiver();
+        if (const int code = ReadHub(io); code != kExitOk) {
+            return code;
+        }
+        if (!run) {
+            io.out << SceneJson(*scene).dump(2, ' ', false,
+                                             nlohmann::json::error_handler_t::replace)
+                   << "\n";
+            return kExitOk;
+        }
+        while (receiver.Next(std::chrono::steady_clock::now())) {
+            // the events of the read are no step's
+        }
+        int steps = 0;
+        int failed = 0;
+        ZWAVE_LoadMode(*scene, RealSceneClock(), [&](const StepResult& step) {
+            const bool sendFailed = SendFailed(receiver, step);
+            ++steps;
+            failed += StepSucceeded(step, sendFailed) ? 0 : 1;
+            io.out << StepLine(step, sendFailed) << "\n";
+        });
+        const std::string name = zwave::SceneName(*scene, false);
+        if (steps == 0) {
+            io.out << "scene " << *scene << " (" << name << ") has no steps\n";
+            return kExitOk;
+        }
+        if (failed > 0) {
+            io.err << "kvctl: " << failed << " of " << steps << " steps of scene " << *scene << " ("
+                   << name << ") failed\n";
+            return kExitFailure;
+        }
+        io.out << "scene " << *scene << " (" << name << "): " << steps << " steps done\n";
+        return kExitOk;
+    });
+}
+
 #ifdef KV_KEY_FILES
 const char* KeyFileProblem(KeyFileStatus status) {
     switch (status) {
@@ -485,6 +552,15 @@ constexpr std::array kCommands = {
             "simulated user presses NODE's button (without NODE: a device in no network).\n"},
     Command{"zwave", "reset", "zwave reset               erase the Z-Wave network and the scenes",
             Reset},
+    Command{"zwave", "scene", "zwave scene show|run SCENE  a scene's steps as JSON, or run it",
+            Scene,
+            "SCENE is 0..5 or tv, movie, karaoke, music, poweron, poweroff. show prints the\n"
+            "steps the processor holds for the scene: devices with their names and values,\n"
+            "delays and HDMI inputs, and whether the scene page lists them. run carries the\n"
+            "steps out in order as the application does (a device has 6 s to answer) and\n"
+            "prints one line per step; it exits with 1 when a step failed: a device that did\n"
+            "not answer or is not in the network, a command that did not reach its device,\n"
+            "or a step no scene can hold.\n"},
 #ifdef KV_KEY_FILES
     Command{"zwave", "keys", "zwave keys NODE           a smart plug's remote keys as JSON", Keys,
             "Prints the key file of NODE (2..232) from this computer: every key with its\n"

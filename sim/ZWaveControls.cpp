@@ -12,7 +12,7 @@
 namespace kv::sim {
 
 const char* const kZWaveControlHelp =
-    "Z-Wave: list, press [NODE], new|add KIND, silent|answer NODE, fail, report NODE VALUE, "
+    "Z-Wave: list, press [NODE], new|add KIND, silent|mute|answer NODE, fail, report NODE VALUE, "
     "auto on|off [NODE], delay MS, learn ok|checksum|timeout|none [MS], send ok|fail";
 
 namespace {
@@ -30,7 +30,8 @@ std::string List(const ZWaveNetwork& network) {
     std::string text = "controller node 1, " + network.Pending();
     for (const auto& [id, node] : network.Nodes()) {
         text += "; node " + std::to_string(id) + " " + ZWaveKindName(node.kind) + " value " +
-                std::to_string(node.value) + (node.silent ? " silent" : "");
+                std::to_string(node.value) + (node.silent ? " silent" : "") +
+                (node.mute ? " mute" : "");
         std::string keys;
         for (int k = 0; k < 64; ++k) {
             if (node.learnedKeys >> k & 1u) {
@@ -45,15 +46,22 @@ std::string List(const ZWaveNetwork& network) {
 using Words = std::vector<std::string>;
 using Action = std::function<bool(Simulator&, const Words&, std::string&)>;
 
-bool NodeAction(Simulator& sim, const Words& w, std::string& reply, bool silent) {
+/// How a node answers from now on: "silent" (no acknowledgement), "mute" (acknowledged but no
+/// report), "answer" (both again).
+bool NodeAction(Simulator& sim, const Words& w, std::string& reply) {
     const auto node = w.size() == 2 ? Number(w[1], 2, ZWaveNetwork::kMaxNode) : std::nullopt;
     if (!node) {
         reply = "usage: zwave " + w[0] + " NODE";
         return false;
     }
-    const bool ok = sim.WithZWave([&](ZWaveNetwork& n) { return n.SetSilent(*node, silent); });
-    reply = ok ? "node " + std::to_string(*node) + (silent ? " does not answer" : " answers")
-               : "no node " + std::to_string(*node);
+    const bool silent = w[0] == "silent";
+    const bool mute = w[0] == "mute";
+    const bool ok = sim.WithZWave(
+        [&](ZWaveNetwork& n) { return n.SetSilent(*node, silent) && n.SetMute(*node, mute); });
+    const char* what = silent ? " does not answer"
+                       : mute ? " takes commands but never reports"
+                              : " answers";
+    reply = ok ? "node " + std::to_string(*node) + what : "no node " + std::to_string(*node);
     return ok;
 }
 
@@ -100,10 +108,9 @@ const std::map<std::string, Action>& Actions() {
              reply = id ? w[1] + " joined as node " + std::to_string(id) : "the network is full";
              return id != 0;
          }},
-        {"silent", [](Simulator& sim, const Words& w,
-                      std::string& reply) { return NodeAction(sim, w, reply, true); }},
-        {"answer", [](Simulator& sim, const Words& w,
-                      std::string& reply) { return NodeAction(sim, w, reply, false); }},
+        {"silent", NodeAction},
+        {"mute", NodeAction},
+        {"answer", NodeAction},
         {"fail",
          [](Simulator& sim, const Words&, std::string& reply) {
              sim.WithZWave([](ZWaveNetwork& n) {

@@ -228,6 +228,9 @@ void ZWaveNetwork::SendData(const std::vector<std::uint8_t>& p) {
         return;
     }
     Callback(kSendData, {callbackId, kTransmitOk});
+    if (node->second.mute) {
+        return;
+    }
     if (dataLength >= 3 && p[2] == kCommandClassBasic && p[3] == kBasicSet) {
         NodeAnswers(id, p[4]);
     }
@@ -362,6 +365,15 @@ bool ZWaveNetwork::SetSilent(int node, bool silent) {
         return false;
     }
     it->second.silent = silent;
+    return true;
+}
+
+bool ZWaveNetwork::SetMute(int node, bool mute) {
+    const auto it = m_nodes.find(node);
+    if (it == m_nodes.end()) {
+        return false;
+    }
+    it->second.mute = mute;
     return true;
 }
 

@@ -29,6 +29,7 @@ struct ZWaveNode {
     ZWaveDeviceKind kind = ZWaveDeviceKind::Switch;
     std::uint8_t value = 0;
     bool silent = false;           ///< transmissions to it go unacknowledged (transmit status 1)
+    bool mute = false;             ///< transmissions are acknowledged, but it never reports
     std::uint64_t learnedKeys = 0; ///< a smart plug's learned keys, bit k for key k
 };
 
@@ -57,6 +58,9 @@ public:
     int Join(ZWaveDeviceKind kind);
     /// Node stops answering (silent) or answers again. False when there is no such node.
     bool SetSilent(int node, bool silent);
+    /// Node takes transmissions (transmit status 0) but never reports back, or reports
+    /// again. False when there is no such node.
+    bool SetMute(int node, bool mute);
     /// Node reports a value by itself. False when there is no such node.
     bool NodeReport(int node, std::uint8_t value);
     /// The next inclusion or exclusion fails (status 7) when the button is pressed.

@@ -67,8 +67,7 @@ protected:
         });
     }
 
-    /// Opens the smart-plug window, waits for its hub read, and gives back its remote-key
-    /// page (standing alone in the window when the window does not host one).
+    /// Opens the smart-plug window, waits for its hub read, and shows its remote-key page.
     CRemoteLearnDlg* OpenPage() {
         m_frame->OnCommand(cmd::kSmartPlug);
         m_window =
@@ -86,13 +85,8 @@ protected:
             const std::u16string name = u"Plug " + std::u16string(1, char16_t(u'0' + node));
             zwave::StoreDeviceRecord(image, node, {zwave::kSwitchType, name});
         }
-        auto* page = m_window->findChild<CRemoteLearnDlg*>();
-        if (!page) {
-            page = new CRemoteLearnDlg(m_window);
-            page->resize(520, 380);
-            page->show();
-            page->raise();
-        }
+        m_window->ShowTab(CDialogHomeTheater::kLearnTab);
+        CRemoteLearnDlg* page = m_window->KeyPage();
         page->LoadDevices();
         return page;
     }
