@@ -21,6 +21,10 @@ void CSynDlg::SetTimeoutMs(int ms) {
     g_timeoutMs.store(ms);
 }
 
+int CSynDlg::TimeoutMs() {
+    return g_timeoutMs.load();
+}
+
 CSynDlg::CSynDlg(const QString& text, QWidget* parent)
     : QDialog(parent), m_text(new QLabel(this)), m_progress(new QProgressBar(this)) {
     setProperty("kvSkin", QStringLiteral("dialog"));

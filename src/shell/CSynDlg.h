@@ -29,6 +29,7 @@ public:
 
     /// Time-out of dialogs created from now on (tests shorten it).
     static void SetTimeoutMs(int ms);
+    static int TimeoutMs();
 
 private:
     void OnTimeout();

@@ -14,6 +14,7 @@
 #include "smarthome/CDlgZwaveList.h"
 #include "smarthome/CRemoteLearnDlg.h"
 #include "smarthome/KeyFile.h"
+#include "smarthome/SceneDialog.h"
 #include "smarthome/SceneRunner.h"
 #include "smarthome/ZwaveDevices.h"
 #include "smarthome/ZwaveWindows.h"
@@ -96,6 +97,7 @@ CDialogHomeTheater::CDialogHomeTheater(QWidget* parent)
         auto* button = new CGdipButton(this);
         SetControlId(button, kSceneButtonIds[i]);
         button->SetStdImage(QStringLiteral(":/skins/button_std.svg"));
+        button->SetTextColor(Qt::white);
         button->setFixedSize(120, 34);
         m_sceneButtons[i] = button;
         sceneColumn->addWidget(button);
@@ -104,7 +106,7 @@ CDialogHomeTheater::CDialogHomeTheater(QWidget* parent)
         }
         const int id = kSceneButtonIds[i];
         connect(button, &QPushButton::clicked, this,
-                [this, id] { RunScene(SceneOfButton(id), SceneWaitText(id)); });
+                [id] { RunSceneBehindSyncDialog(SceneOfButton(id), SceneWaitText(id)); });
     }
     sceneColumn->addStretch(1);
 
@@ -217,18 +219,6 @@ void CDialogHomeTheater::ReadHubOnce() {
     DebugWrite("Start thread:SynchronizeData\n");
     StartZwaveRead();
     RunSyncDialog(Tr("同步插座数据，请稍等……", "synchronize data..."));
-}
-
-void CDialogHomeTheater::RunScene(int request, const QString& text) {
-    if (!CheckZwaveConnected()) {
-        return;
-    }
-    g_nSceneRequest.store(request);
-    if (!StartSceneThread()) {
-        ShowInfo(Tr("情景正在执行，请稍候", "A scene is running, please wait"), 1100);
-        return;
-    }
-    RunSyncDialog(text);
 }
 
 void CDialogHomeTheater::Remove() {

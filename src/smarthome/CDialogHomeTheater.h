@@ -63,8 +63,6 @@ public:
 
 private:
     void ReadHubOnce();
-    /// Runs scene request (0..5) behind the synchronisation dialog with text.
-    void RunScene(int request, const QString& text);
     void Remove();
     void Add();
     void Reset();

@@ -7,6 +7,7 @@
 #include "shell/UiServices.h"
 #include "smarthome/CRemoteLearnDlg.h"
 #include "smarthome/KeyFile.h"
+#include "smarthome/SceneDialog.h"
 #include "smarthome/SceneRunner.h"
 #include "smarthome/SceneText.h"
 #include "smarthome/ZwaveNodes.h"
@@ -113,6 +114,8 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(QWidget* parent)
         m_list->setColumnWidth(column, kColumnWidths[column]);
     }
     m_list->setMinimumWidth(kColumnWidths[0] + kColumnWidths[1] + kColumnWidths[2] + 24);
+    // The name takes whatever width the list has beyond the number and parameter columns.
+    m_list->header()->setSectionResizeMode(kNameColumn, QHeaderView::Stretch);
     m_list->setStyleSheet(QStringLiteral("QTreeWidget { background: white; }"));
     m_hiddenNote->setWordWrap(true);
     m_hiddenNote->setStyleSheet(QStringLiteral("color: rgb(0, 0, 160);"));
@@ -250,6 +253,10 @@ void CDialogZwaveRemoter::ApplyLanguage() {
 
 void CDialogZwaveRemoter::SetColumnTitles() {
     m_list->setHeaderLabels({Tr("序号", "Index"), Tr("设备名称", "Name"), Tr("参数", "Parameter")});
+    // The number column is as narrow as its title allows ("Index" is wider than 36 px).
+    const int title =
+        m_list->header()->fontMetrics().horizontalAdvance(m_list->headerItem()->text(kIndexColumn));
+    m_list->setColumnWidth(kIndexColumn, std::max(kColumnWidths[kIndexColumn], title + 12));
 }
 
 void CDialogZwaveRemoter::RefreshFromImage() {
@@ -530,12 +537,7 @@ void CDialogZwaveRemoter::Test() {
             return;
         }
     }
-    g_nSceneRequest.store(m_scene);
-    if (!StartSceneThread()) {
-        Notice("情景正在执行，请稍候", "A scene is running, please wait");
-        return;
-    }
-    RunSyncDialog(Tr("载入情景中……", "Loading scene..."));
+    RunSceneBehindSyncDialog(m_scene, Tr("载入情景中……", "Loading scene..."));
 }
 
 void CDialogZwaveRemoter::MarkChanged() {
@@ -546,8 +548,8 @@ void CDialogZwaveRemoter::ShowHiddenNote() {
     m_hiddenNote->setVisible(!m_hidden.empty());
     m_hiddenNote->setText(
         Tr("另有%1条指令未列出（HDMI、不在网络中的插座或空指令之后的指令），保存时保留。",
-           "%1 steps are not listed (HDMI inputs, plugs not in the network, steps after an "
-           "empty one); saving keeps them.")
+           "Not listed, kept when saving: %1 (HDMI inputs, plugs not in the network, steps "
+           "after an empty one).")
             .arg(m_hidden.size()));
 }
 

@@ -107,6 +107,26 @@ ISceneClock& RealSceneClock() {
     return *clock;
 }
 
+std::chrono::milliseconds LongestRun(const zwave::SceneRecord& record) {
+    std::chrono::milliseconds total{0};
+    for (const zwave::SceneStep step : record) {
+        switch (zwave::KindOf(step)) {
+        case zwave::StepKind::Empty:
+            continue;
+        case zwave::StepKind::Delay:
+            total += std::chrono::seconds(step.value);
+            break;
+        case zwave::StepKind::Device:
+            total += zwave::kStepTimeout;
+            break;
+        default:
+            break;
+        }
+        total += zwave::kStepGap;
+    }
+    return total;
+}
+
 SceneRun ZWAVE_LoadMode(int scene, ISceneClock& clock, const StepObserver& observer) {
     const zwave::SceneRecord record = zwave::ReadScene(GetParamImage(), scene);
     SceneRun run;

@@ -63,6 +63,10 @@ struct SceneRun {
 
 using StepObserver = std::function<void(const StepResult&)>;
 
+/// The longest a scene can take: every device its 6 s, every delay its seconds, 20 ms after
+/// each step.
+std::chrono::milliseconds LongestRun(const zwave::SceneRecord& record);
+
 /// Runs scene k of the image step by step; observer hears of each step after its end.
 SceneRun ZWAVE_LoadMode(int scene, ISceneClock& clock, const StepObserver& observer = {});
 

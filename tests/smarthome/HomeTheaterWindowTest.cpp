@@ -178,5 +178,73 @@ TEST_F(HomeTheaterWindowTest, HelpExplainsThePagesInAMessageBox) {
     EXPECT_TRUE(m_boxes->shown[0].text.contains(QStringLiteral("情景列表")));
 }
 
+TEST_F(HomeTheaterWindowTest, EveryPageSpeaksBothLanguagesWithItsOwnButtonTexts) {
+    StartWith({ZWaveDeviceKind::Switch, ZWaveDeviceKind::Dimmer, ZWaveDeviceKind::Plug});
+    ASSERT_EQ(CreateKeyFile(4), KeyFileStatus::Ok);
+    ASSERT_EQ(SetKeyName(4, 0, QStringLiteral("Power")), KeyFileStatus::Ok);
+    ASSERT_EQ(SetKeyStatus(4, 0, 1), KeyFileStatus::Ok);
+    ASSERT_NE(OpenWindow(), nullptr);
+    zwave::SceneRecord movie{};
+    movie[0] = {3, 60};
+    movie[1] = {zwave::kDelayTarget, 2};
+    movie[2] = {4, zwave::kFirstKeySend};
+    movie[3] = {2, zwave::kValueOn};
+    movie[4] = {zwave::kHdmiTarget, 1};
+    ASSERT_TRUE(WriteSceneRecord(1, movie));
+    m_window->resize(900, 520);
+    m_window->show();
+    CDialogZwaveRemoter* scenes = m_window->ScenePage();
+    ClickButton(CDialogHomeTheater::kSceneTabId);
+    Choose(scenes->SceneCombo(), 1);
+
+    // The window and its pages share control numbers (1068, 1074 ... 1077): each page keeps
+    // its own texts whatever the window's table says.
+    struct Case {
+        QWidget* root;
+        int id;
+        QString chinese;
+        QString english;
+    };
+    const std::vector<Case> cases = {
+        {m_window->Button(CDialogHomeTheater::kPlugTabId), 0, QStringLiteral("插座列表"),
+         QStringLiteral("Plug list")},
+        {m_window->Button(CDialogHomeTheater::kPowerOnId), 0, QStringLiteral("开机"),
+         QStringLiteral("Power ON")},
+        {m_window->Button(1071), 0, QStringLiteral("电影"), QStringLiteral("Movie")},
+        {scenes, CDialogZwaveRemoter::kSaveId, QStringLiteral("保存列表"), QStringLiteral("Save")},
+        {scenes, CDialogZwaveRemoter::kAddValueId, QStringLiteral("添加值"), QStringLiteral("Add")},
+        {scenes, CDialogZwaveRemoter::kUpId, QStringLiteral("上移"), QStringLiteral("Up")},
+        {scenes, CDialogZwaveRemoter::kClearId, QStringLiteral("清空列表"),
+         QStringLiteral("Clear")},
+        {m_window->DeviceList(), 1075, QStringLiteral("删除插座"), QStringLiteral("Delete plug")},
+        {m_window->KeyPage(), CRemoteLearnDlg::kLearnId, QStringLiteral("学习键码"),
+         QStringLiteral("Learn")},
+    };
+    const char* pages[] = {"plugs", "scenes", "keys"};
+    for (const bool english : {false, true}) {
+        SCOPED_TRACE(english ? "English" : "Chinese");
+        if (english) {
+            m_frame->OnCommand(cmd::kLanguage);
+        }
+        for (const Case& c : cases) {
+            auto* button = qobject_cast<QPushButton*>(c.id ? FindControl(c.root, c.id) : c.root);
+            ASSERT_NE(button, nullptr);
+            EXPECT_EQ(button->text(), english ? c.english : c.chinese);
+        }
+        EXPECT_EQ(Rows(scenes->StepList())[1],
+                  english ? QStringLiteral("2|Delay|2s") : QStringLiteral("2|延时|2秒"));
+        EXPECT_EQ(scenes->SceneCombo()->currentText(),
+                  english ? QStringLiteral("Movie") : QStringLiteral("电影"));
+        for (int tab = 0; tab < 3; ++tab) {
+            ClickButton(CDialogHomeTheater::kPlugTabId + (tab == 0 ? 0 : tab == 1 ? 3 : 6));
+            QTest::qWait(20);
+            SaveScreenshot(m_window,
+                           QStringLiteral("smarthome-%1-%2")
+                               .arg(QLatin1String(pages[tab]),
+                                    english ? QStringLiteral("en") : QStringLiteral("zh")));
+        }
+    }
+}
+
 } // namespace
 } // namespace kv::test

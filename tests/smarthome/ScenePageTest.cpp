@@ -268,6 +268,27 @@ TEST_F(ScenePageTest, AMovieSceneBuiltWithTheControlsIsSavedAndRunOnTest) {
     EXPECT_EQ(BasicSets(), (std::vector<std::pair<int, int>>{{3, 50}, {4, 133}, {2, 99}}));
 }
 
+TEST_F(ScenePageTest, AScenesLongerThanTheSyncTimeOutIsNotReportedAsAFailure) {
+    // The dialog's own time-out is shorter than the scene's 1 s delay.
+    struct TimeoutScope {
+        TimeoutScope() { CSynDlg::SetTimeoutMs(300); }
+        ~TimeoutScope() { CSynDlg::SetTimeoutMs(CSynDlg::kDefaultTimeoutMs); }
+    } shortTimeout;
+    zwave::SceneRecord record{};
+    record[0] = {zwave::kDelayTarget, 1};
+    record[1] = {2, zwave::kValueOn};
+    CDialogZwaveRemoter* page = OpenScene(zwave::kScenePowerOff, record);
+    ASSERT_NE(page, nullptr);
+    Mark();
+    Click(page, CDialogZwaveRemoter::kTestId);
+    ASSERT_TRUE(
+        QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; }, 15000));
+    EXPECT_TRUE(m_boxes->shown.empty()) << m_boxes->shown.front().text.toStdString();
+    EXPECT_TRUE(LastSceneRun().Complete());
+    EXPECT_EQ(BasicSets(), (std::vector<std::pair<int, int>>{{2, 99}}));
+    EXPECT_EQ(CSynDlg::TimeoutMs(), 300) << "the next dialog has the usual time-out again";
+}
+
 TEST_F(ScenePageTest, MovingARowSwapsItWithItsNeighbourAndKeepsTheIndexColumn) {
     zwave::SceneRecord record{};
     record[0] = {2, zwave::kValueOn};

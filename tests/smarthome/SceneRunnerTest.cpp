@@ -110,6 +110,16 @@ protected:
     RecordingClock m_clock;
 };
 
+TEST(SceneLongestRun, CountsEachDeviceItsTimeOutEachDelayItsSecondsAndEveryGap) {
+    zwave::SceneRecord record{};
+    record[0] = {2, zwave::kValueOn};
+    record[1] = {zwave::kDelayTarget, 5};
+    record[3] = {zwave::kHdmiTarget, 1}; // record[2] is empty: no time
+    record[27] = {9, zwave::kFirstKeySend};
+    EXPECT_EQ(LongestRun(record), 2 * zwave::kStepTimeout + 5s + 4 * zwave::kStepGap);
+    EXPECT_EQ(LongestRun({}), 0ms);
+}
+
 TEST_F(SceneRunnerTest, StepsAfterAnEmptyOneRunAndEveryKindDoesItsPart) {
     Mute(4); // the plug takes the key command but never reports back
     zwave::SceneRecord record{};
