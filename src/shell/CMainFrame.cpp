@@ -319,6 +319,11 @@ void CMainFrame::CloseToolWindows() {
             delete window;
         }
     }
+    for (ToolWindow which : kHiddenOnArrivalToolWindows) {
+        if (QWidget* window = GetAppState().OpenWindow(which)) {
+            window->hide();
+        }
+    }
 }
 
 void CMainFrame::ApplyLanguage() {
@@ -604,6 +609,9 @@ void CMainFrame::closeEvent(QCloseEvent* event) {
     }
     m_view->Disconnect();
     CloseToolWindows();
+    for (ToolWindow which : kHiddenOnArrivalToolWindows) {
+        delete GetAppState().OpenWindow(which);
+    }
     if (QWidget* info = GetAppState().OpenWindow(ToolWindow::Info)) {
         info->close();
     }

@@ -58,14 +58,24 @@ QString TrFor(int language, const char* chinese, const char* english) {
 int LanguageTable::Parse(const QByteArray& text) {
     m_texts.clear();
     bool inStrings = false;
-    for (const QByteArray& raw : text.split('\n')) {
-        const QString line = QString::fromUtf8(raw).trimmed();
-        if (line.isEmpty() || line.startsWith(QLatin1String("//")) ||
+    for (QByteArray raw : text.split('\n')) {
+        if (raw.endsWith('\r')) {
+            raw.chop(1);
+        }
+        // Only the line end and the indentation go: a text keeps its spaces, trailing ones
+        // included ("By mode "), as the table writes it.
+        QString line = QString::fromUtf8(raw);
+        qsizetype start = 0;
+        while (start < line.size() && line.at(start).isSpace()) {
+            ++start;
+        }
+        line.remove(0, start);
+        if (line.trimmed().isEmpty() || line.startsWith(QLatin1String("//")) ||
             line.startsWith(QLatin1Char(';'))) {
             continue;
         }
         if (line.startsWith(QLatin1Char('['))) {
-            inStrings = line.compare(QLatin1String("[String]"), Qt::CaseInsensitive) == 0;
+            inStrings = line.trimmed().compare(QLatin1String("[String]"), Qt::CaseInsensitive) == 0;
             continue;
         }
         const auto eq = line.indexOf(QLatin1Char('='));

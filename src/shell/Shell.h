@@ -40,7 +40,8 @@ void StopPendingWait();
 void CloseWait();
 /// Quick controls, current page and the open tool windows that show image values.
 void RefreshAll();
-/// Destroys every open tool window.
+/// Destroys every open tool window; the music source window, which lives for the whole run,
+/// is only hidden.
 void CloseToolWindows();
 /// The settings store of the running application.
 AppSettings& Settings();

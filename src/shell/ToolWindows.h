@@ -24,11 +24,13 @@ inline constexpr std::array<ToolWindow, 5> kImageToolWindows = {
     ToolWindow::MachineSettings, ToolWindow::AutoSub, ToolWindow::AutoMusicVol,
     ToolWindow::InputSource, ToolWindow::Loudness};
 
-/// The tool windows a device arrival and the end of the application close.
-inline constexpr std::array<ToolWindow, 7> kClosableToolWindows = {
-    ToolWindow::MachineSettings, ToolWindow::AutoSub,        ToolWindow::AutoMusicVol,
-    ToolWindow::InputSource,     ToolWindow::RemoteLearning, ToolWindow::Loudness,
-    ToolWindow::SmartPlug};
+/// The tool windows a device arrival and the end of the application destroy.
+inline constexpr std::array<ToolWindow, 6> kClosableToolWindows = {
+    ToolWindow::MachineSettings, ToolWindow::AutoSub,  ToolWindow::AutoMusicVol,
+    ToolWindow::RemoteLearning,  ToolWindow::Loudness, ToolWindow::SmartPlug};
+
+/// The tool windows that live until the application ends: a device arrival only hides them.
+inline constexpr std::array<ToolWindow, 1> kHiddenOnArrivalToolWindows = {ToolWindow::InputSource};
 
 /// The tool windows whose texts the language switch rewrites, in that order.
 inline constexpr std::array<ToolWindow, 7> kLanguageToolWindows = {

@@ -11,9 +11,11 @@
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
 #include "shell/ToolWindows.h"
+#include "sim/InProcessBus.h"
 
 #include <QCheckBox>
 #include <QLabel>
+#include <QPointer>
 #include <QRadioButton>
 
 #include <bit>
@@ -128,6 +130,28 @@ TEST_F(SourceSettingsWindowTest, LevelSliderSendsItsSourcesItemAndClosingOnlyHid
     EXPECT_TRUE(dialog->isVisible());
 }
 
+TEST_F(SourceSettingsWindowTest, DeviceArrivalDestroysTheFeaturesButOnlyHidesTheSource) {
+    StartConnected();
+    CDialogMusicInput* source = OpenSource();
+    ASSERT_NE(source, nullptr);
+    ASSERT_NE(OpenFeatures(), nullptr);
+    const QPointer<QWidget> features = GetAppState().OpenWindow(ToolWindow::Loudness);
+
+    auto* bus = device::RunningSimulatorBus();
+    bus->Unplug(device::SimulatedDevicePath());
+    ASSERT_TRUE(QTest::qWaitFor([] { return !device::IsConnected(); }, 5000));
+    bus->Plug(device::SimulatedDevicePath());
+    ASSERT_TRUE(WaitSynchronised(2));
+    QTest::qWait(20);
+
+    EXPECT_TRUE(features.isNull());
+    EXPECT_EQ(GetAppState().OpenWindow(ToolWindow::Loudness), nullptr);
+    ASSERT_EQ(GetAppState().OpenWindow(ToolWindow::InputSource), source);
+    EXPECT_FALSE(source->isVisible());
+    EXPECT_EQ(OpenSource(), source);
+    EXPECT_TRUE(source->isVisible());
+}
+
 TEST_F(SourceSettingsWindowTest, FeatureSlidersStoreAndSendTheirValues) {
     StartConnected();
     CloudnessDlg* dialog = OpenFeatures();
@@ -234,7 +258,7 @@ TEST_F(SourceSettingsWindowTest, WindowsInBothLanguages) {
         CloudnessDlg* features = OpenFeatures();
         EXPECT_EQ(features->windowTitle(), language == kChinese ? "特色功能" : "Features");
         EXPECT_EQ(Control<QCheckBox>(features, 1045)->text(),
-                  language == kChinese ? "话筒低频增强" : "Mic Max Bass");
+                  language == kChinese ? "话筒低频增强" : "Mic Max Bass ");
         const QString suffix = language == kChinese ? "zh" : "en";
         Settle(source);
         SaveScreenshot(source, "music-source-" + suffix);

@@ -26,6 +26,32 @@ TEST(LanguageTableTest, ReadsOnlyTheStringSectionSkippingCommentsAndIgnoringKeyC
     EXPECT_TRUE(table.ControlText(346, 9999).isEmpty());
 }
 
+TEST(LanguageTableTest, KeepsTextsAsTheyStandWithTheirSpaces) {
+    struct Case {
+        const char* line;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"IDD1_2=By mode \r\n", "By mode "},           // trailing space before CR LF
+        {"IDD1_2=Mic Max Bass \n", "Mic Max Bass "},   // trailing space before LF
+        {"IDD1_2=Two  \t\r\n", "Two  \t"},             // spaces and tab at the end
+        {"IDD1_2= leading\r\n", " leading"},           // space after '='
+        {"  IDD1_2=indented key\r\n", "indented key"}, // indentation of the line goes
+        {"IDD1_2 =spaced key \r\n", "spaced key "},    // space before '=' is the key's
+        {"IDD1_2=last line, no line end ", "last line, no line end "},
+    };
+    for (const Case& c : cases) {
+        LanguageTable table;
+        table.Parse(QByteArray("[String]\r\n") + c.line);
+        EXPECT_EQ(table.ControlText(1, 2), QString::fromUtf8(c.text)) << c.line;
+    }
+
+    LanguageTable en;
+    ASSERT_TRUE(en.LoadResource(kEnglish));
+    EXPECT_EQ(en.ControlText(515, 1045), QStringLiteral("Mic Max Bass "));
+    EXPECT_EQ(en.ControlText(335, 1191), QStringLiteral("By mode "));
+}
+
 TEST(LanguageTableTest, CutsTextsAt499Characters) {
     LanguageTable table;
     table.Parse("[String]\nIDD1_2=" + QByteArray(600, 'x') + "\n");

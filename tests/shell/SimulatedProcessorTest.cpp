@@ -394,12 +394,12 @@ TEST_F(SimulatedProcessorTest, RemovalOfAnotherDeviceIsIgnoredAndArrivalReconnec
     EXPECT_TRUE(device::IsConnected());
 
     // A tool window open before the processor comes back is closed by its arrival.
-    RegisterToolWindow(ToolWindow::InputSource, [](QWidget* parent) {
+    RegisterToolWindow(ToolWindow::Loudness, [](QWidget* parent) {
         auto* w = new QWidget(parent, Qt::Tool);
         return w;
     });
-    m_frame->OnCommand(cmd::kInputSource);
-    ASSERT_NE(GetAppState().OpenWindow(ToolWindow::InputSource), nullptr);
+    m_frame->OnCommand(cmd::kFeatures);
+    ASSERT_NE(GetAppState().OpenWindow(ToolWindow::Loudness), nullptr);
 
     bus->Unplug(device::SimulatedDevicePath());
     ASSERT_TRUE(QTest::qWaitFor([] { return !device::IsConnected(); }, 5000));
@@ -409,8 +409,8 @@ TEST_F(SimulatedProcessorTest, RemovalOfAnotherDeviceIsIgnoredAndArrivalReconnec
     bus->Plug(device::SimulatedDevicePath());
     ASSERT_TRUE(WaitSynchronised(2));
     EXPECT_TRUE(device::IsConnected());
-    EXPECT_EQ(GetAppState().OpenWindow(ToolWindow::InputSource), nullptr);
-    RegisterToolWindow(ToolWindow::InputSource, nullptr);
+    EXPECT_EQ(GetAppState().OpenWindow(ToolWindow::Loudness), nullptr);
+    RegisterToolWindow(ToolWindow::Loudness, nullptr);
     bus->Detach(otherPath);
 }
 
