@@ -3,6 +3,7 @@
 #include "controls/ControlFonts.h"
 #include "controls/OffscreenLayer.h"
 
+#include <QFontMetrics>
 #include <QMouseEvent>
 #include <QPainter>
 #include <QPainterPath>
@@ -68,6 +69,13 @@ QString InnerLabel(int a, char sign) {
     return a == 0 ? QStringLiteral("0") : QStringLiteral("%1%2m").arg(QLatin1Char(sign)).arg(a);
 }
 
+QFont LabelFont() {
+    return ControlFont(FontFace::Arial, 13);
+}
+
+/// Space between a left-axis label and the room's edge.
+constexpr int kLabelGap = 5;
+
 void DrawListener(QPainter& p, QPoint c) {
     const QRectF box(c.x() - kListenerWidth / 2.0, c.y() - kListenerHeight / 2.0, kListenerWidth,
                      kListenerHeight);
@@ -130,6 +138,26 @@ QPointF CSSVolumePanel::DragToMetres(const QRect& client, float width, float len
     return {double(float(mx - (e.l + e.r) / 2) / a), double(float((e.t + e.b) / 2 - my) / b)};
 }
 
+int CSSVolumePanel::LabelGutter() {
+    // The widest left-axis label of any room size; the inset alone is too narrow for
+    // "-4.5m" in the label font, so the room moves right by the difference.
+    static const int gutter = [] {
+        const QFontMetrics metrics(LabelFont());
+        int widest = 0;
+        for (int metres = kMinRoom; metres <= kMaxRoom; ++metres) {
+            for (const QString& label : AxisLabels(float(metres))) {
+                widest = std::max(widest, metrics.horizontalAdvance(label));
+            }
+        }
+        return std::max(0, widest + kLabelGap + 1 - kInset);
+    }();
+    return gutter;
+}
+
+QRect CSSVolumePanel::RoomClient() const {
+    return rect().adjusted(LabelGutter(), 0, 0, 0);
+}
+
 QStringList CSSVolumePanel::AxisLabels(float metres) {
     QStringList labels{EdgeLabel(metres, '-'), EdgeLabel(metres, '+')};
     const int n = static_cast<int>(std::ceil(metres / 2.0f));
@@ -160,7 +188,7 @@ void CSSVolumePanel::SetMarkerPosition(int index, float x, float y) {
     Marker& m = m_markers[static_cast<std::size_t>(index)];
     m.X = x;
     m.Y = y;
-    const QPoint p = ToPixels(rect(), m_width, m_length, x, y);
+    const QPoint p = ToPixels(RoomClient(), m_width, m_length, x, y);
     m.x = p.x();
     m.y = p.y();
     update();
@@ -172,7 +200,7 @@ const CSSVolumePanel::Marker& CSSVolumePanel::MarkerAt(int index) const {
 
 void CSSVolumePanel::PlaceMarkers() {
     for (Marker& m : m_markers) {
-        const QPoint p = ToPixels(rect(), m_width, m_length, m.X, m.Y);
+        const QPoint p = ToPixels(RoomClient(), m_width, m_length, m.X, m.Y);
         m.x = p.x();
         m.y = p.y();
     }
@@ -206,7 +234,7 @@ void CSSVolumePanel::mouseMoveEvent(QMouseEvent* event) {
     Marker& m = m_markers[static_cast<std::size_t>(m_selected)];
     QPoint limited;
     const QPointF metres =
-        DragToMetres(rect(), m_width, m_length, event->position().toPoint(), &limited);
+        DragToMetres(RoomClient(), m_width, m_length, event->position().toPoint(), &limited);
     m.x = limited.x();
     m.y = limited.y();
     m.X = float(metres.x());
@@ -242,12 +270,12 @@ void CSSVolumePanel::paintEvent(QPaintEvent* /*event*/) {
 }
 
 void CSSVolumePanel::DrawGrid(QPainter& p) const {
-    const Edges e(rect());
+    const Edges e(RoomClient());
     const int areaW = e.AreaWidth();
     const int areaH = e.AreaHeight();
     const QRect area(e.l + kInset, e.t + kInset, areaW, areaH);
     p.fillRect(area, kRoomFill);
-    p.setFont(ControlFont(FontFace::Arial, 13));
+    p.setFont(LabelFont());
     const int cx = area.left() + areaW / 2;
     const int cy = area.top() + areaH / 2;
     const int stepX = static_cast<int>(float(areaW) / m_width);
@@ -257,7 +285,7 @@ void CSSVolumePanel::DrawGrid(QPainter& p) const {
         p.setPen(colour);
         p.drawLine(area.left(), y, area.left() + areaW, y);
         p.setPen(kText);
-        p.drawText(QRect(e.l, y - 10, area.left() - 5 - e.l, 20), Qt::AlignRight | Qt::AlignVCenter,
+        p.drawText(QRect(0, y - 10, area.left() - kLabelGap, 20), Qt::AlignRight | Qt::AlignVCenter,
                    label);
     };
     auto vLine = [&](int x, const QColor& colour, const QString& label) {

@@ -48,6 +48,13 @@ public:
     /// The grid labels of one axis, outermost edge first then the inner lines from the
     /// centre out (for tests): "0", "+1m", "-1m", ... and the edges.
     static QStringList AxisLabels(float metres);
+    /// Room sizes the grid labels are made for, in metres.
+    static constexpr int kMinRoom = 1;
+    static constexpr int kMaxRoom = 10;
+    /// Extra room on the left for the labels of the Y axis, in pixels.
+    static int LabelGutter();
+    /// The client rectangle the room geometry is computed in: the widget less the gutter.
+    QRect RoomClient() const;
 
     QSize sizeHint() const override { return {420, 420}; }
 

@@ -4,6 +4,7 @@
 #include "controls/CXBmpSlider.h"
 #include "image/MainFields.h"
 #include "pages/FieldBinder.h"
+#include "pages/OutputNavRow.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/ParamSenders.h"
 #include "protocol/PositionTrims.h"
@@ -86,28 +87,32 @@ int Tenths(double v) {
 } // namespace
 
 CSSVCDlg::CSSVCDlg(QWidget* parent)
-    : QWidget(parent), m_panel(new CSSVolumePanel(this)),
-      m_binder(new FieldBinder(kBindings, this)) {
+    : QWidget(parent), m_nav(new OutputNavRow(PageKind::Positioning, this)),
+      m_panel(new CSSVolumePanel(this)), m_binder(new FieldBinder(kBindings, this)) {
     setObjectName(QStringLiteral("positioningPage"));
     setAutoFillBackground(true);
     QPalette pal = palette();
     pal.setColor(QPalette::Window, QColor::fromRgb(SettingsDialog::kBackground));
     setPalette(pal);
     SetControlId(m_panel, kPanel);
-    m_panel->setMinimumSize(380, 380);
+    m_panel->setMinimumSize(300, 300);
 
     auto* side = new QVBoxLayout;
     side->setSpacing(8);
     side->addWidget(BuildRoom());
     side->addWidget(BuildPositions());
     side->addStretch(1);
-    auto* layout = new QHBoxLayout(this);
-    layout->setContentsMargins(8, 8, 8, 8);
-    layout->setSpacing(10);
-    layout->addWidget(m_panel, 1);
-    layout->addSpacing(8);
-    layout->addLayout(side);
-    layout->addWidget(BuildChannels());
+    auto* body = new QHBoxLayout;
+    body->setSpacing(10);
+    body->addWidget(m_panel, 1);
+    body->addSpacing(8);
+    body->addLayout(side);
+    body->addWidget(BuildChannels());
+    auto* layout = new QVBoxLayout(this);
+    layout->setContentsMargins(10, 8, 10, 10);
+    layout->setSpacing(8);
+    layout->addWidget(m_nav);
+    layout->addLayout(body, 1);
 
     m_binder->AttachAll([this](int control) { return FindControl(this, control); });
     for (QWidget* child : findChildren<QWidget*>()) {
@@ -166,7 +171,7 @@ void CSSVCDlg::AddPositionEdits(QGridLayout* grid, int gridRow, int marker, int 
     for (int a = 0; a < 2; ++a) {
         auto* edit = new QLineEdit(this);
         SetControlId(edit, edits[a]);
-        edit->setFixedWidth(64);
+        edit->setFixedWidth(58);
         auto* upDown = new UpDownButtons(this);
         SetControlId(upDown, upDowns[a]);
         row.edits[static_cast<std::size_t>(a)] = edit;
@@ -204,7 +209,6 @@ QWidget* CSSVCDlg::BuildPositions() {
     for (int k = 0; k < kPositionSpeakers; ++k) {
         auto* label = new QLabel(this);
         SetControlId(label, kSpeakerLabels[k]);
-        label->setMinimumWidth(64);
         grid->addWidget(label, k, 0);
         AddPositionEdits(grid, k, k + 1, kSpeakerEdit + 2 * k, kSpeakerUpDown + 2 * k,
                          kSpeakerEdit + 2 * k + 1, kSpeakerUpDown + 2 * k + 1);
@@ -232,7 +236,6 @@ QWidget* CSSVCDlg::BuildChannels() {
         SetControlId(m_locate[i], kLocateIds[c]);
         m_names[i] = new QLabel(this);
         SetControlId(m_names[i], kNameLabel + c);
-        m_names[i]->setMinimumWidth(80);
         auto* slider = new CXBmpSlider(this, kLevelSlider + c);
         slider->SetSkin(CXBmpSlider::Skin::LongHorizontal);
         slider->SetBackgroundColour(SettingsDialog::kBackground);

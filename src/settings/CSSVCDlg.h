@@ -16,6 +16,7 @@ namespace kv {
 class CSSVolumePanel;
 class CXBmpSlider;
 class FieldBinder;
+class OutputNavRow;
 class UpDownButtons;
 
 /// The sound positioning page: the room with the listener and eight speakers on the
@@ -45,6 +46,7 @@ public:
     void ShowGeometry();
 
     CSSVolumePanel* Panel() const { return m_panel; }
+    OutputNavRow* Navigation() const { return m_nav; }
     /// The X (axis 0) or Y (axis 1) edit and up-down of marker i (0 listener, 1..8 speakers).
     QLineEdit* PositionEdit(int marker, int axis) const;
     UpDownButtons* PositionUpDown(int marker, int axis) const;
@@ -85,6 +87,7 @@ private:
     void ShowLocate();
     void ShowChannelNames();
 
+    OutputNavRow* m_nav;
     CSSVolumePanel* m_panel;
     FieldBinder* m_binder;
     std::array<Row, 9> m_rows{};

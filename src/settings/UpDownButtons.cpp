@@ -21,6 +21,8 @@ UpDownButtons::UpDownButtons(QWidget* parent)
     column->setSpacing(0);
     column->addWidget(m_up);
     column->addWidget(m_down);
+    // Layouts must not squeeze the two arrows onto each other.
+    setFixedSize(18, 22);
     connect(m_up, &QToolButton::clicked, this, [this] { Step(1); });
     connect(m_down, &QToolButton::clicked, this, [this] { Step(-1); });
 }

@@ -2,8 +2,13 @@
 
 #include "settings/SettingsTestUtil.h"
 
+#include "controls/CGdipButton.h"
 #include "controls/CSSVolumePanel.h"
 #include "image/MainFields.h"
+#include "pages/CDelayDlg.h"
+#include "pages/CDialogOutput.h"
+#include "pages/OutputNavRow.h"
+#include "pages/OutputPages.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/PositionTrims.h"
 #include "settings/CSSVCDlg.h"
@@ -30,10 +35,14 @@ protected:
     void SetUp() override {
         SimFixture::SetUp();
         RegisterSettingsWindows();
+        RegisterOutputPages();
     }
     void TearDown() override {
         SimFixture::TearDown();
-        RegisterPageFactory(PageKind::Positioning, nullptr);
+        for (PageKind kind :
+             {PageKind::Positioning, PageKind::Output, PageKind::Delay, PageKind::Compressor}) {
+            RegisterPageFactory(kind, nullptr);
+        }
     }
 
     /// Connected, with these speaker roles per channel and the listener at (0, 0) with L at
@@ -92,7 +101,7 @@ TEST_F(PositioningPageTest, SpeakerDraggedTwiceAsFarIsTrimmedOnTheChannelThatPla
     ASSERT_NE(page, nullptr);
     CSSVolumePanel* panel = page->Panel();
     const CSSVolumePanel::Marker& l = panel->MarkerAt(1);
-    const QPoint to = CSSVolumePanel::ToPixels(panel->rect(), 4.0f, 4.0f, -2.0f, 2.0f);
+    const QPoint to = CSSVolumePanel::ToPixels(panel->RoomClient(), 4.0f, 4.0f, -2.0f, 2.0f);
     Mark();
     QTest::mousePress(panel, Qt::LeftButton, {}, QPoint(l.x, l.y));
     QTest::mouseMove(panel, to);
@@ -101,7 +110,12 @@ TEST_F(PositioningPageTest, SpeakerDraggedTwiceAsFarIsTrimmedOnTheChannelThatPla
     const RoomGeometry g = GetParamImage().Geometry();
     EXPECT_NEAR(g.speakerX[0], -2.0f, 0.05f);
     EXPECT_NEAR(g.speakerY[0], 2.0f, 0.05f);
-    const float trim = SpeakerTrimDb(g, 0);
+    // The trim follows the point the drag reached; the stored geometry keeps tenths of a
+    // metre, which may round that point.
+    RoomGeometry reached = g;
+    reached.speakerX[0] = l.X;
+    reached.speakerY[0] = l.Y;
+    const float trim = SpeakerTrimDb(reached, 0);
     EXPECT_NEAR(trim, 3.0f - 3.0f * 2.0f * std::sqrt(2.0f), 0.2f); // was -1.24 dB at 1.414 m
     EXPECT_FLOAT_EQ(GetParamImage().ExtensionTrim(6), trim);
     EXPECT_EQ(page->PositionEdit(1, 0)->text(), QString::asprintf("%+-.1fm", g.speakerX[0]));
@@ -222,6 +236,38 @@ TEST_F(PositioningPageTest, ResetRestoresTheDefaultRoomAndZeroTrimsButKeepsLevel
     EXPECT_EQ(ch6->Pos(), 500);
 }
 
+TEST_F(PositioningPageTest, NavigationRowMarksLocationAndOpensTheOtherPages) {
+    CSSVCDlg* page = Open(kInOrder);
+    ASSERT_NE(page, nullptr);
+    OutputNavRow* nav = page->Navigation();
+    ASSERT_NE(nav, nullptr);
+    EXPECT_TRUE(nav->Button(OutputNavRow::kLocationId)->Selected());
+    EXPECT_FALSE(nav->Button(OutputNavRow::kDelayId)->Selected());
+    EXPECT_TRUE(nav->isVisible());
+
+    // "Location" on its own page keeps the page.
+    QTest::mouseClick(nav->Button(OutputNavRow::kLocationId), Qt::LeftButton);
+    QTest::qWait(20);
+    EXPECT_EQ(m_frame->View()->CurrentPage(), page);
+
+    QTest::mouseClick(nav->Button(OutputNavRow::kDelayId), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return dynamic_cast<CDelayDlg*>(m_frame->View()->CurrentPage()) != nullptr; },
+        2000));
+    auto* delay = dynamic_cast<CDelayDlg*>(m_frame->View()->CurrentPage());
+    QTest::mouseClick(delay->Navigation()->Button(OutputNavRow::kLocationId), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return dynamic_cast<CSSVCDlg*>(m_frame->View()->CurrentPage()) != nullptr; },
+        2000));
+
+    page = dynamic_cast<CSSVCDlg*>(m_frame->View()->CurrentPage());
+    QTest::mouseClick(page->Navigation()->ChannelButton(2), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return dynamic_cast<CDialogOutput*>(m_frame->View()->CurrentPage()) != nullptr; },
+        2000));
+    EXPECT_EQ(dynamic_cast<CDialogOutput*>(m_frame->View()->CurrentPage())->Channel(), 2);
+}
+
 TEST_F(PositioningPageTest, PageInBothLanguages) {
     for (int language : {kChinese, kEnglish}) {
         SetLanguageIndex(language);
@@ -238,6 +284,10 @@ TEST_F(PositioningPageTest, PageInBothLanguages) {
                   language == kChinese ? "(后环绕右)" : "(CH-SBR)");
         EXPECT_EQ(qobject_cast<QPushButton*>(FindControl(page, CSSVCDlg::kReset))->text(),
                   language == kChinese ? "复位" : "Reset");
+        EXPECT_EQ(page->Navigation()->Button(OutputNavRow::kLocationId)->text(),
+                  language == kChinese ? "声场定位" : "Location");
+        EXPECT_EQ(page->Navigation()->ChannelButton(7)->text(),
+                  language == kChinese ? "通道8" : "CH 8");
         Settle(m_frame);
         SaveScreenshot(m_frame, language == kChinese ? "positioning-zh" : "positioning-en");
     }
