@@ -67,7 +67,6 @@ CDialogEfx::CDialogEfx(int selection, QWidget* parent)
         QStringLiteral("QTableWidget { color: rgb(0, 200, 255); background-color: rgb(20, 20, 20);"
                        " gridline-color: rgb(60, 60, 60); }"));
     m_list->SetHeaderColours(QColor(20, 20, 20), QColor(0, 200, 255));
-    m_list->setFixedWidth(262);
     m_back->SetStdImage(QStringLiteral(":/skins/button_std2.svg"));
     m_back->SetTextColor(Qt::white);
     m_back->setFixedSize(110, 32);
@@ -88,7 +87,7 @@ CDialogEfx::CDialogEfx(int selection, QWidget* parent)
     auto* bottom = new QHBoxLayout;
     bottom->addWidget(m_stack, 0);
     bottom->addStretch(1);
-    m_stack->setFixedHeight(std::max(m_editor->sizeHint().height(), 19 * kBands + 26));
+    FitStack();
     auto* column = new QVBoxLayout(this);
     column->setContentsMargins(6, 2, 2, 6);
     column->setSpacing(6);
@@ -153,6 +152,12 @@ void CDialogEfx::ApplyLanguage() {
     m_eq->SetLanguage(language);
     m_back->setText(Tr("返回", "Back"));
     DrawPicture();
+    FitStack();
+}
+
+void CDialogEfx::FitStack() {
+    // The editor's frames grow by their titles once the language texts are in.
+    m_stack->setFixedHeight(std::max(m_editor->sizeHint().height(), m_list->FullHeight()));
 }
 
 void CDialogEfx::Back() {

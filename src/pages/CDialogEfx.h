@@ -56,6 +56,8 @@ public:
 
 private:
     void DrawPicture();
+    /// Gives the band list and editor area the height of the taller of the two.
+    void FitStack();
 
     int m_selection = 0;
     CEqPanel* m_panel;

@@ -192,7 +192,6 @@ void CDialogMusic::Build() {
 
     auto* bandRow = new QHBoxLayout;
     bandRow->setSpacing(6);
-    m_bandTable->setFixedWidth(262);
     bandRow->addWidget(m_bandTable);
     bandRow->addWidget(m_editor, 1);
 
@@ -201,7 +200,6 @@ void CDialogMusic::Build() {
     left->addLayout(sourceRow);
     left->addWidget(m_panel, 1);
     left->addLayout(bandRow);
-    m_bandTable->setFixedHeight(m_editor->sizeHint().height());
 
     auto* right = new QVBoxLayout;
     right->setSpacing(6);

@@ -170,7 +170,6 @@ CDialogOutput::CDialogOutput(int channel, QWidget* parent)
     panel->setMinimumHeight(200);
     auto* table = new EqBandTable(OutputEqSection::kListRows, this);
     SetControlId(table, kListId);
-    table->setFixedWidth(275);
     table->SetHeaderColours(QColor(20, 20, 20), QColor(0, 200, 255));
     auto* editor = new EqBandEditor(this);
     editor->hide();
@@ -266,9 +265,11 @@ QWidget* CDialogOutput::BuildDelay() {
         OnDelayCrossover(k);
     });
     connect(crossover, &CXBmpSlider::sliderReleased, this, [] { EndGesture(); });
-    grid->addWidget(onBox, 0, 0);
-    grid->addWidget(highFreq, 0, 1);
-    grid->addWidget(channelDelay, 0, 2);
+    // The switch above its two modes keeps the left column narrow enough for 1040 px.
+    grid->addWidget(onBox, 0, 0, 1, 2);
+    grid->addWidget(highFreq, 1, 0);
+    grid->addWidget(channelDelay, 1, 1);
+    grid->setColumnStretch(2, 1);
     auto* row1 = new QHBoxLayout;
     row1->addWidget(crossover);
     row1->addWidget(ValueLabel(this, kCrossoverLabelId));
@@ -277,8 +278,8 @@ QWidget* CDialogOutput::BuildDelay() {
     row2->addWidget(NumberedSlider(this, kDelaySliderId));
     row2->addWidget(ValueLabel(this, kDelayLabelId));
     row2->addStretch(1);
-    grid->addLayout(row1, 1, 0, 1, 3);
-    grid->addLayout(row2, 2, 0, 1, 3);
+    grid->addLayout(row1, 2, 0, 1, 3);
+    grid->addLayout(row2, 3, 0, 1, 3);
     return Group(this, grid);
 }
 

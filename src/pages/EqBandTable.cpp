@@ -12,7 +12,7 @@ namespace kv {
 
 namespace {
 
-constexpr std::array<int, EqBandTable::kColumns> kWidths = {30, 55, 60, 60, 50};
+constexpr std::array<int, EqBandTable::kColumns> kWidths = {30, 55, 60, 68, 50};
 constexpr int kFirstEditableType = 1;
 constexpr int kLastEditableType = 5;
 
@@ -61,6 +61,7 @@ EqBandTable::EqBandTable(int rows, QWidget* parent) : QTableWidget(rows, kColumn
     for (int c = 0; c < kColumns; ++c) {
         setColumnWidth(c, kWidths[static_cast<std::size_t>(c)]);
     }
+    setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
     setItemDelegateForColumn(kType, new TypeDelegate(this));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < kColumns; ++c) {
@@ -108,6 +109,23 @@ void EqBandTable::SetHeaderColours(QColor background, QColor text) {
         QStringLiteral("QHeaderView::section { background-color: %1; color: %2; border: 0px;"
                        " border-right: 1px solid rgb(200, 200, 200); padding: 2px; }")
             .arg(background.name(), text.name()));
+}
+
+QSize EqBandTable::sizeHint() const {
+    int columns = 0;
+    for (int w : kWidths) {
+        columns += w;
+    }
+    return {columns + 2 * frameWidth(), FullHeight()};
+}
+
+QSize EqBandTable::minimumSizeHint() const {
+    return sizeHint();
+}
+
+int EqBandTable::FullHeight() const {
+    // Every band row shown, none behind a scroll bar.
+    return horizontalHeader()->sizeHint().height() + verticalHeader()->length() + 2 * frameWidth();
 }
 
 void EqBandTable::ShowBand(int row, const EqBand& band) {

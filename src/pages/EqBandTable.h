@@ -22,6 +22,11 @@ public:
     int Language() const { return m_language; }
     /// Header colours of the source shown.
     void SetHeaderColours(QColor background, QColor text);
+    /// The table is as wide as its columns and as high as all its rows: layouts never
+    /// hide a band behind a scroll bar.
+    QSize sizeHint() const override;
+    QSize minimumSizeHint() const override;
+    int FullHeight() const;
 
 signals:
     /// A cell of a band was edited: the type column gives the type number, the others text.
