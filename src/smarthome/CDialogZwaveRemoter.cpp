@@ -245,10 +245,7 @@ void CDialogZwaveRemoter::ApplyLanguage() {
     ShowDelay();
     ShowHiddenNote();
     // The names and texts of the rows speak the language too.
-    for (int r = 0; r < m_list->topLevelItemCount(); ++r) {
-        QTreeWidgetItem* item = m_list->topLevelItem(r);
-        SetRow(item, UnpackStep(item->data(kIndexColumn, kStepRole).toInt()));
-    }
+    RefreshRowTexts();
 }
 
 void CDialogZwaveRemoter::SetColumnTitles() {
@@ -261,8 +258,20 @@ void CDialogZwaveRemoter::SetColumnTitles() {
 
 void CDialogZwaveRemoter::RefreshFromImage() {
     LoadDevices();
-    LoadSteps();
+    if (m_changed) {
+        // Edits not saved yet stay; only the device names and key names are brought up to date.
+        RefreshRowTexts();
+    } else {
+        LoadSteps();
+    }
     LoadSceneNames();
+}
+
+void CDialogZwaveRemoter::RefreshRowTexts() {
+    for (int r = 0; r < m_list->topLevelItemCount(); ++r) {
+        QTreeWidgetItem* item = m_list->topLevelItem(r);
+        SetRow(item, UnpackStep(item->data(kIndexColumn, kStepRole).toInt()));
+    }
 }
 
 void CDialogZwaveRemoter::LoadSceneNames() {

@@ -69,6 +69,7 @@ public:
     /// Fills the key combo from the selected device's key file (created when missing).
     void LoadKeys();
 
+    /// Reloads devices, keys and scene names, and the steps unless the list has unsaved edits.
     void RefreshFromImage() override;
     void ApplyLanguage() override;
 
@@ -114,6 +115,8 @@ private:
     bool Save();
     void Test();
     void SetRow(QTreeWidgetItem* item, zwave::SceneStep step);
+    /// The name and text of every row again from its step.
+    void RefreshRowTexts();
     QTreeWidgetItem* NewRow(const QString& index, zwave::SceneStep step);
     void MarkChanged();
     void ShowHiddenNote();

@@ -289,6 +289,26 @@ TEST_F(ScenePageTest, AScenesLongerThanTheSyncTimeOutIsNotReportedAsAFailure) {
     EXPECT_EQ(CSynDlg::TimeoutMs(), 300) << "the next dialog has the usual time-out again";
 }
 
+TEST_F(ScenePageTest, EditsNotSavedYetSurviveARefreshOfTheWindow) {
+    zwave::SceneRecord record{};
+    record[0] = {2, zwave::kValueOn};
+    CDialogZwaveRemoter* page = OpenScene(4, record);
+    ASSERT_NE(page, nullptr);
+    Click(page, CDialogZwaveRemoter::kAddDelayId);
+    const std::vector<QString> edited = Rows(page->StepList());
+    ASSERT_EQ(edited.size(), 2u);
+    // Pressing the scene tab again refreshes the page, as does any change of the devices.
+    QTest::mouseClick(m_window->Button(CDialogHomeTheater::kSceneTabId), Qt::LeftButton);
+    m_window->RefreshFromImage();
+    EXPECT_EQ(Rows(page->StepList()), edited);
+    EXPECT_TRUE(page->Changed());
+    // Once saved, a refresh shows the stored scene.
+    Click(page, CDialogZwaveRemoter::kSaveId);
+    m_window->RefreshFromImage();
+    EXPECT_EQ(Rows(page->StepList()), edited);
+    EXPECT_FALSE(page->Changed());
+}
+
 TEST_F(ScenePageTest, MovingARowSwapsItWithItsNeighbourAndKeepsTheIndexColumn) {
     zwave::SceneRecord record{};
     record[0] = {2, zwave::kValueOn};
