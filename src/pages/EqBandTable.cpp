@@ -3,6 +3,7 @@
 #include "pages/PageTexts.h"
 
 #include <QComboBox>
+#include <QEvent>
 #include <QHeaderView>
 #include <QStyledItemDelegate>
 
@@ -62,6 +63,7 @@ EqBandTable::EqBandTable(int rows, QWidget* parent) : QTableWidget(rows, kColumn
         setColumnWidth(c, kWidths[static_cast<std::size_t>(c)]);
     }
     setSizePolicy(QSizePolicy::Fixed, QSizePolicy::Minimum);
+    FitToColumns();
     setItemDelegateForColumn(kType, new TypeDelegate(this));
     for (int r = 0; r < rows; ++r) {
         for (int c = 0; c < kColumns; ++c) {
@@ -121,6 +123,18 @@ QSize EqBandTable::sizeHint() const {
 
 QSize EqBandTable::minimumSizeHint() const {
     return sizeHint();
+}
+
+void EqBandTable::changeEvent(QEvent* event) {
+    QTableWidget::changeEvent(event);
+    if (event->type() == QEvent::StyleChange) {
+        FitToColumns(); // a style sheet may change the frame
+    }
+}
+
+void EqBandTable::FitToColumns() {
+    // A limit, not only a hint: a stacked area wider than the table must not stretch it.
+    setFixedWidth(sizeHint().width());
 }
 
 int EqBandTable::FullHeight() const {

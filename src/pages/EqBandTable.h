@@ -32,7 +32,12 @@ signals:
     /// A cell of a band was edited: the type column gives the type number, the others text.
     void cellEdited(int row, int column, const QString& text);
 
+protected:
+    void changeEvent(QEvent* event) override;
+
 private:
+    void FitToColumns();
+
     int m_language = 0;
     bool m_writing = false;
 };

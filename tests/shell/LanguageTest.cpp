@@ -8,6 +8,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+
 namespace kv {
 namespace {
 
@@ -50,6 +52,17 @@ TEST(LanguageTableTest, KeepsTextsAsTheyStandWithTheirSpaces) {
     ASSERT_TRUE(en.LoadResource(kEnglish));
     EXPECT_EQ(en.ControlText(515, 1045), QStringLiteral("Mic Max Bass "));
     EXPECT_EQ(en.ControlText(335, 1191), QStringLiteral("By mode "));
+}
+
+TEST(LanguageTableTest, EnglishTableHasNoChineseText) {
+    LanguageTable en;
+    ASSERT_TRUE(en.LoadResource(kEnglish));
+    for (const QString& key : en.Keys()) {
+        const QString text = en.Text(key);
+        const bool chinese = std::any_of(text.begin(), text.end(),
+                                         [](QChar c) { return c.script() == QChar::Script_Han; });
+        EXPECT_FALSE(chinese) << key.toStdString() << "=" << text.toStdString();
+    }
 }
 
 TEST(LanguageTableTest, CutsTextsAt499Characters) {
