@@ -188,11 +188,11 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(QWidget* parent)
     };
     clicked(kAddValueId, [this] { Add(&CDialogZwaveRemoter::DeviceStep); });
     clicked(kAddKeyId, [this] { Add(&CDialogZwaveRemoter::KeyStep); });
-    clicked(kAddDelayId, [this] { Add(&CDialogZwaveRemoter::MakeDelay); });
+    clicked(kAddDelayId, [this] { Add(&CDialogZwaveRemoter::DelayStep); });
     clicked(kResetValueId, [this] { Replace(&CDialogZwaveRemoter::DeviceStep); });
     clicked(kModifyId, [this] { Replace(&CDialogZwaveRemoter::DeviceStep); });
     clicked(kResetKeyId, [this] { Replace(&CDialogZwaveRemoter::KeyStep); });
-    clicked(kResetDelayId, [this] { Replace(&CDialogZwaveRemoter::MakeDelay); });
+    clicked(kResetDelayId, [this] { Replace(&CDialogZwaveRemoter::DelayStep); });
     clicked(kDeleteId, [this] { Delete(); });
     clicked(kUpId, [this] { Move(-1); });
     clicked(kDownId, [this] { Move(1); });
@@ -438,13 +438,9 @@ bool CDialogZwaveRemoter::KeyStep(zwave::SceneStep& step) {
     return true;
 }
 
-bool CDialogZwaveRemoter::MakeDelay(zwave::SceneStep& step) {
-    step = DelayStep();
+bool CDialogZwaveRemoter::DelayStep(zwave::SceneStep& step) {
+    step = {zwave::kDelayTarget, static_cast<std::uint8_t>(m_delay->Pos())};
     return true;
-}
-
-zwave::SceneStep CDialogZwaveRemoter::DelayStep() const {
-    return {zwave::kDelayTarget, static_cast<std::uint8_t>(m_delay->Pos())};
 }
 
 void CDialogZwaveRemoter::Add(bool (CDialogZwaveRemoter::*make)(zwave::SceneStep&)) {

@@ -99,15 +99,15 @@ private:
     void OnDeviceSelected();
     int SelectedNode() const;
     int SelectedRow() const;
-    /// The step the value controls describe for the selected device; false after a notice.
+    /// The step the controls describe (the selected device's value, its selected key, the
+    /// delay); false after a notice.
     bool DeviceStep(zwave::SceneStep& step);
     bool KeyStep(zwave::SceneStep& step);
-    zwave::SceneStep DelayStep() const;
+    bool DelayStep(zwave::SceneStep& step);
     /// Appends a row, after the check that the scene has room for one more step.
     void Add(bool (CDialogZwaveRemoter::*make)(zwave::SceneStep&));
     /// Replaces the selected row; a full list can be edited this way too.
     void Replace(bool (CDialogZwaveRemoter::*make)(zwave::SceneStep&));
-    bool MakeDelay(zwave::SceneStep& step);
     void Delete();
     void Move(int by);
     void Clear();
