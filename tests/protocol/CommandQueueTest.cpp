@@ -1,0 +1,159 @@
+#include "RecordingSink.h"
+
+#include "protocol/CommandQueue.h"
+
+#include <gtest/gtest.h>
+
+#include <condition_variable>
+#include <mutex>
+#include <string>
+#include <vector>
+
+namespace kv {
+namespace {
+
+using namespace std::chrono_literals;
+using test::Hex;
+
+/// Records what the owner writes; holds the owner inside its first write until opened, so
+/// that the test can queue behind a device that has not answered yet.
+class GatedSink final : public ICommandSink {
+public:
+    int Write(const Command& command) override {
+        std::unique_lock lock(m_lock);
+        m_log.push_back(Hex(command));
+        m_entered = true;
+        m_changed.notify_all();
+        m_changed.wait(lock, [&] { return m_open; });
+        return m_failCode == command[1] ? 0 : static_cast<int>(command.size());
+    }
+    int WriteStore(int address, std::span<const std::uint8_t> data) override {
+        return Write(BuildStoreWrite(address, data));
+    }
+    void Pause(std::chrono::milliseconds duration) override {
+        std::lock_guard lock(m_lock);
+        m_log.push_back("pause " + std::to_string(duration.count()));
+    }
+    Delivery Exchange(const Command& command, const AnswerCheck&) override {
+        std::lock_guard lock(m_lock);
+        m_log.push_back("exchange " + Hex(command));
+        return Delivery::Answered;
+    }
+
+    void WaitUntilWriting() {
+        std::unique_lock lock(m_lock);
+        m_changed.wait(lock, [&] { return m_entered; });
+    }
+    void Open() {
+        std::lock_guard lock(m_lock);
+        m_open = true;
+        m_changed.notify_all();
+    }
+    void FailCode(int code) {
+        std::lock_guard lock(m_lock);
+        m_failCode = code;
+    }
+    std::vector<std::string> Log() const {
+        std::lock_guard lock(m_lock);
+        return m_log;
+    }
+
+private:
+    mutable std::mutex m_lock;
+    std::condition_variable m_changed;
+    std::vector<std::string> m_log;
+    bool m_entered = false;
+    bool m_open = false;
+    int m_failCode = -1;
+};
+
+Command Param(int module, int item, std::uint32_t word) {
+    return BuildParamCommand(module, item, std::span(&word, 1));
+}
+
+TEST(CommandQueueTest, LatestWinsPerTargetAndKeepsOrderAcrossBarriers) {
+    GatedSink device;
+    CommandQueue queue(device);
+    const std::uint8_t a[] = {1, 2};
+    const std::uint8_t b[] = {3, 4};
+
+    // The device is busy with the first command; everything else queues behind it.
+    EXPECT_EQ(queue.Write(Param(1, 14, 0)), 61);
+    device.WaitUntilWriting();
+    struct Step {
+        Command command;
+        int pauseMs;
+    };
+    const std::vector<Step> steps = {
+        {Param(1, 14, 1), -1}, // a drag over two targets (one setter, two commands)
+        {Param(1, 15, 1), -1},
+        {Param(1, 14, 2), -1},
+        {Param(1, 15, 2), -1},
+        {Param(1, 14, 3), -1},
+        {BuildStoreWrite(100, a), -1}, // same store block twice, another block once
+        {BuildStoreWrite(160, a), -1},
+        {BuildStoreWrite(100, b), -1},
+        {BuildCommand({kCmdSelectMode, 2}), -1}, // a mode change is a barrier
+        {Param(1, 14, 4), -1},
+        {Command{}, 30}, // so is a pause: a ramp keeps its steps
+        {Param(1, 14, 5), -1},
+        {Param(1, 14, 6), -1},
+    };
+    for (const Step& step : steps) {
+        if (step.pauseMs >= 0) {
+            queue.Pause(std::chrono::milliseconds(step.pauseMs));
+        } else {
+            EXPECT_EQ(queue.Write(step.command), 61);
+        }
+    }
+    device.Open();
+    EXPECT_TRUE(queue.Flush());
+
+    const std::vector<std::string> expected = {
+        Hex(Param(1, 14, 0)),         Hex(Param(1, 14, 3)),
+        Hex(Param(1, 15, 2)),         Hex(BuildStoreWrite(100, b)),
+        Hex(BuildStoreWrite(160, a)), Hex(BuildCommand({kCmdSelectMode, 2})),
+        Hex(Param(1, 14, 4)),         "pause 30",
+        Hex(Param(1, 14, 6)),
+    };
+    EXPECT_EQ(device.Log(), expected);
+    EXPECT_EQ(queue.Replaced(), 5);
+}
+
+TEST(CommandQueueTest, ExchangeWaitsForQueuedCommandsAndFlushReportsFailures) {
+    GatedSink device;
+    CommandQueue queue(device);
+    device.FailCode(kCmdStoreWrite);
+    const std::uint8_t data[] = {9};
+
+    queue.Write(Param(2, 1, 7));
+    device.WaitUntilWriting();
+    queue.WriteStore(10, data);
+    device.Open();
+    EXPECT_EQ(queue.Exchange(BuildParamQuery(2, 1), {}), Delivery::Answered);
+    const std::vector<std::string> expected = {
+        Hex(Param(2, 1, 7)),
+        Hex(BuildStoreWrite(10, data)),
+        "exchange " + Hex(BuildParamQuery(2, 1)),
+    };
+    EXPECT_EQ(device.Log(), expected);
+    // The store write was not written in full: the next Flush says so, once.
+    EXPECT_FALSE(queue.Flush());
+    queue.Write(Param(2, 1, 8));
+    EXPECT_TRUE(queue.Flush());
+}
+
+TEST(CommandQueueTest, DestroyingTheQueueWritesWhatIsQueued) {
+    GatedSink device;
+    {
+        CommandQueue queue(device);
+        queue.Write(Param(3, 1, 1));
+        device.WaitUntilWriting();
+        queue.Write(Param(3, 2, 1));
+        device.Open();
+    }
+    EXPECT_EQ(device.Log().size(), 2u);
+}
+
+} // namespace
+} // namespace kv
