@@ -28,7 +28,19 @@ public:
             if (m_ended) {
                 return;
             }
-            m_reports.push_back(report);
+            (m_held ? m_heldReports : m_reports).push_back(report);
+        }
+        m_changed.notify_all();
+    }
+    /// Holds the reports back, or lets the held ones go.
+    void SetHeld(bool held) {
+        {
+            std::lock_guard lock(m_lock);
+            m_held = held;
+            if (!held) {
+                m_reports.insert(m_reports.end(), m_heldReports.begin(), m_heldReports.end());
+                m_heldReports.clear();
+            }
         }
         m_changed.notify_all();
     }
@@ -51,6 +63,8 @@ private:
     mutable std::mutex m_lock; ///< guards m_reports and m_ended
     std::condition_variable m_changed;
     std::deque<Report> m_reports;
+    std::deque<Report> m_heldReports;
+    bool m_held = false;
     bool m_ended = false;
 };
 
@@ -129,8 +143,25 @@ public:
             hid::SetLastOpenError("the processor is in use by another connection of this program");
             return nullptr;
         }
+        connection->SetHeld(m_held);
         m_connections.push_back(connection);
         return connection;
+    }
+
+    void SetHeld(bool held) {
+        std::vector<std::shared_ptr<SimConnection>> targets;
+        {
+            std::lock_guard lock(m_lock);
+            m_held = held;
+            for (auto& w : m_connections) {
+                if (auto c = w.lock()) {
+                    targets.push_back(std::move(c));
+                }
+            }
+        }
+        for (auto& c : targets) {
+            c->SetHeld(held);
+        }
     }
 
     /// Hands the device a command. A device that stopped reading leaves it untaken: the
@@ -198,6 +229,7 @@ private:
     std::condition_variable m_changed;
     bool m_plugged = true;
     bool m_stopping = false;
+    bool m_held = false; ///< new connections start with their reports held
     std::vector<std::weak_ptr<SimConnection>> m_connections;
     std::deque<Pending> m_commands;
     std::thread m_worker;
@@ -279,6 +311,12 @@ void InProcessBus::Unplug(const std::string& path) {
 void InProcessBus::Plug(const std::string& path) {
     if (auto port = FindPort(path); port && port->SetPlugged(true)) {
         m_hub->Notify(hid::HidNotice::Arrival, path);
+    }
+}
+
+void InProcessBus::HoldReports(const std::string& path, bool hold) {
+    if (auto port = FindPort(path)) {
+        port->SetHeld(hold);
     }
 }
 

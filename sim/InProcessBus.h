@@ -33,6 +33,10 @@ public:
     void Unplug(const std::string& path);
     /// Plugs it in again and announces the arrival.
     void Plug(const std::string& path);
+    /// While held, the device takes and answers commands as ever, but the host reads none of
+    /// its reports until they are let go (in order): a processor whose answers are late for
+    /// as long as a test needs.
+    void HoldReports(const std::string& path, bool hold);
 
     std::string_view Name() const override { return "in-process"; }
     bool Enumerate(std::vector<hid::HidInterface>& out) override;

@@ -9,7 +9,8 @@
 namespace kv::sim {
 
 Simulator::Simulator(SimOptions options)
-    : m_options(std::move(options)), m_processor(m_options.identity) {
+    : m_options(std::move(options)), m_latencyUs(m_options.latency.count()),
+      m_processor(m_options.identity) {
     if (!m_options.statePath.empty()) {
         auto image = std::make_unique<ParamImage>();
         image->InitDefaults();
@@ -55,8 +56,8 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
         disconnect = m_options.disconnectAfter > 0 && m_commands == m_options.disconnectAfter;
         askReRead = m_options.reportAfter > 0 && m_commands == m_options.reportAfter;
     }
-    if (m_options.latency.count() > 0) {
-        std::this_thread::sleep_until(now + m_options.latency); // counted from the command
+    if (const std::chrono::microseconds latency{m_latencyUs.load()}; latency.count() > 0) {
+        std::this_thread::sleep_until(now + latency); // counted from the command
     }
     for (const Report& report : result.reports) {
         bool drop = false;
@@ -130,6 +131,10 @@ bool Simulator::PressKeyCode(std::uint8_t code) {
 bool Simulator::StoppedReading() const {
     std::lock_guard lock(m_lock);
     return m_options.stopReadingAfter > 0 && m_commands >= m_options.stopReadingAfter;
+}
+
+void Simulator::SetLatency(std::chrono::microseconds latency) {
+    m_latencyUs.store(latency.count());
 }
 
 int Simulator::CommandsHandled() const {

@@ -3,6 +3,7 @@
 #include "sim/SimProcessor.h"
 #include "sim/SimTrace.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <functional>
@@ -100,6 +101,8 @@ public:
         return fn(static_cast<const SimProcessor&>(m_processor));
     }
     int CommandsHandled() const;
+    /// Changes the delay before each answer from the next command on.
+    void SetLatency(std::chrono::microseconds latency);
 
 private:
     void Emit(const Report& report, const ReportSink& sink);
@@ -109,6 +112,7 @@ private:
     void ScheduleLocked(const std::vector<TimedReport>& reports, SimClock::time_point now);
 
     const SimOptions m_options;
+    std::atomic<std::chrono::microseconds::rep> m_latencyUs;
     SimTrace m_trace;
 
     mutable std::mutex m_lock; ///< guards everything below

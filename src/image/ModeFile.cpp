@@ -129,7 +129,7 @@ ModeFileResult LoadModeFileBytes(std::span<const std::uint8_t> bytes, ParamImage
     return r;
 }
 
-ModeFileResult ReadModeFile(const std::string& path, ParamImage& image) {
+ModeFileResult ReadModeFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes) {
     // No accepted version holds more than the version 29 layout; anything after it is ignored.
     SmallFileRead read = ReadSmallFile(path, kModeFileSize);
     switch (read.status) {
@@ -143,7 +143,19 @@ ModeFileResult ReadModeFile(const std::string& path, ParamImage& image) {
     case SmallFileStatus::Ok:
         break;
     }
-    ModeFileResult r = LoadModeFileBytes(read.bytes, image);
+    bytes = std::move(read.bytes);
+    ModeFileResult r;
+    r.path = path;
+    return r;
+}
+
+ModeFileResult ReadModeFile(const std::string& path, ParamImage& image) {
+    std::vector<std::uint8_t> bytes;
+    ModeFileResult r = ReadModeFileBytes(path, bytes);
+    if (!r.ok()) {
+        return r;
+    }
+    r = LoadModeFileBytes(bytes, image);
     r.path = path;
     return r;
 }
@@ -174,8 +186,8 @@ std::string TruncationNote(const ModeFileResult& result) {
     if (!result.truncated()) {
         return {};
     }
-    std::string note = "ends " + std::to_string(result.missingBytes) +
-                       " bytes early; kept their old values: ";
+    std::string note =
+        "ends " + std::to_string(result.missingBytes) + " bytes early; kept their old values: ";
     for (std::size_t i = 0; i < result.kept.size(); ++i) {
         const KeptBytes& k = result.kept[i];
         note += i ? ", " : "";

@@ -92,6 +92,9 @@ ModeFileResult WriteModeFile(const std::string& path, const ParamImage& image);
 /// anything that is not a regular file, changes nothing.
 ModeFileResult ReadModeFile(const std::string& path, ParamImage& image);
 
+/// Reads the bytes of a mode file (at most a version 29 file's worth) without loading them:
+/// Ok, CannotRead or NotRegular, with the same refusals as ReadModeFile.
+ModeFileResult ReadModeFileBytes(const std::string& path, std::vector<std::uint8_t>& bytes);
 /// Loads mode-file bytes already in memory (same rules as ReadModeFile).
 ModeFileResult LoadModeFileBytes(std::span<const std::uint8_t> bytes, ParamImage& image);
 

@@ -23,7 +23,8 @@ public:
     virtual void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
     /// Returns only after the UI thread has handled the message.
     virtual void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
-    /// A modal message box with an OK button; returns after it is closed.
+    /// A message box with an OK button, shown by the user interface; returns at once (the
+    /// reader never waits for the window).
     virtual void ShowErrorBox(const std::string& text, const std::string& caption) = 0;
     /// A HID interface arrived (true) or was removed (false); path names it. Delivered after
     /// RegisterUsbNotification, from a watcher thread or the reader thread. Default: ignored.

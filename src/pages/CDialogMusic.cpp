@@ -15,6 +15,7 @@
 #include "pages/PageTexts.h"
 #include "protocol/Equaliser.h"
 #include "shell/AppState.h"
+#include "shell/CMX2240v13View.h"
 #include "shell/Language.h"
 #include "shell/Shell.h"
 
@@ -36,7 +37,6 @@ namespace {
 
 using namespace fields;
 
-constexpr int kPollMs = 300;
 constexpr int kNoticeMs = 1100;
 constexpr int kMics = 4;
 constexpr int kShownMics = 2; // Mic 3 and Mic 4 are hidden in the template
@@ -154,8 +154,10 @@ CDialogMusic::CDialogMusic(int source, QWidget* parent) : QWidget(parent) {
     });
     connect(m_eq, &EqSection::selectionChanged, this,
             [this](int band) { m_editor->setEnabled(band >= 0); });
-    connect(&m_timer, &QTimer::timeout, this, &CDialogMusic::PollStatus);
-    m_timer.start(kPollMs);
+    // The view hands on each status poll's answer.
+    if (auto* view = qobject_cast<CMX2240v13View*>(parent)) {
+        connect(view, &CMX2240v13View::statusReceived, this, &CDialogMusic::ShowStatus);
+    }
     m_source = std::clamp(source, 0, 2);
     SetSource(m_source);
 }
@@ -524,7 +526,10 @@ void CDialogMusic::OpenEffects(bool reverb) {
 }
 
 void CDialogMusic::PollStatus() {
-    const auto bytes = g_statusRecord.Get();
+    ShowStatus(g_statusRecord.Get());
+}
+
+void CDialogMusic::ShowStatus(const StatusBytes& bytes) {
     for (int k = 0; k < 4; ++k) {
         const int v = bytes[static_cast<std::size_t>(k)];
         Meter(1170 + k)->SetData(std::span<const int>(&v, 1));

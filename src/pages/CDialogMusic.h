@@ -1,8 +1,8 @@
 #pragma once
 
+#include "protocol/DeviceQueue.h"
 #include "shell/IPage.h"
 
-#include <QTimer>
 #include <QWidget>
 
 #include <array>
@@ -58,6 +58,8 @@ public:
     int SelectedRow() const { return m_row; }
     /// Reads the status record: meters and stream format.
     void PollStatus();
+    /// Shows a status record: meters and stream format.
+    void ShowStatus(const StatusBytes& bytes);
 
     CEqPanel* Panel() const { return m_panel; }
     EqBandTable* BandTable() const { return m_bandTable; }
@@ -103,7 +105,6 @@ private:
     CXBmpSlider* m_sourceLevel = nullptr;
     QLabel* m_sourceLevelText = nullptr;
     QLabel* m_sourceLevelName = nullptr;
-    QTimer m_timer;
 };
 
 } // namespace kv

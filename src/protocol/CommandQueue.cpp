@@ -1,7 +1,7 @@
 #include "protocol/CommandQueue.h"
 
 #include <algorithm>
-#include <thread>
+#include <utility>
 
 namespace kv {
 
@@ -23,84 +23,108 @@ CommandQueue::CommandQueue(ICommandSink& sink) : m_sink(sink), m_owner([this] { 
 CommandQueue::~CommandQueue() {
     {
         std::lock_guard lock(m_lock);
+        m_closed = true;
         m_stopping = true;
     }
     m_wake.notify_all();
     m_owner.join();
 }
 
-void CommandQueue::Enqueue(const Entry& entry) {
+bool CommandQueue::Enqueue(Entry entry) {
     {
         std::lock_guard lock(m_lock);
-        if (entry.IsPause()) {
-            m_queue.push_back(entry);
+        if (m_closed) {
+            return false;
+        }
+        if (entry.target) {
+            // The older command for the target leaves; the newer one goes to the end, so a
+            // setter's commands reach the device in its order even when the first of them
+            // was already being written.
+            const auto from = m_queue.begin() + static_cast<std::ptrdiff_t>(m_replaceableFrom);
+            const auto older = std::find_if(from, m_queue.end(), [&entry](const Entry& queued) {
+                return queued.kind == Kind::Write && queued.target == entry.target;
+            });
+            if (older != m_queue.end()) {
+                m_queue.erase(older);
+                ++m_replaced;
+            }
+        }
+        const bool barrier = !entry.target && entry.kind != Kind::Post;
+        m_queue.push_back(std::move(entry));
+        if (barrier) {
+            // Mode changes, pauses and exchanges may change what later targets mean.
             m_replaceableFrom = m_queue.size();
-        } else {
-            const auto target = CommandTarget(entry.command);
-            bool replaced = false;
-            if (!target) {
-                // Mode changes and the like may change what later targets mean: a barrier.
-                m_queue.push_back(entry);
-                m_replaceableFrom = m_queue.size();
-            }
-            if (target) {
-                for (std::size_t i = m_replaceableFrom; i < m_queue.size(); ++i) {
-                    if (!m_queue[i].IsPause() && CommandTarget(m_queue[i].command) == target) {
-                        m_queue[i] = entry;
-                        replaced = true;
-                        ++m_replaced;
-                        break;
-                    }
-                }
-            }
-            if (target && !replaced) {
-                m_queue.push_back(entry);
-            }
         }
     }
     m_wake.notify_all();
+    return true;
 }
 
 int CommandQueue::Write(const Command& command) {
-    {
-        std::lock_guard lock(m_lock);
-        if (m_stopping) {
-            return 0;
-        }
-    }
-    Enqueue(Entry{command, std::chrono::milliseconds{-1}});
-    return static_cast<int>(command.size());
+    Entry entry;
+    entry.command = command;
+    entry.target = CommandTarget(command);
+    return Enqueue(std::move(entry)) ? static_cast<int>(command.size()) : 0;
 }
 
 int CommandQueue::WriteStore(int address, std::span<const std::uint8_t> data) {
+    if (address < 0 || address > 0xFFFF) {
+        return 0;
+    }
     return Write(BuildStoreWrite(address, data));
 }
 
 void CommandQueue::Pause(std::chrono::milliseconds duration) {
-    Enqueue(Entry{Command{}, std::max(duration, std::chrono::milliseconds{0})});
+    Entry entry;
+    entry.kind = Kind::Pause;
+    entry.pause = std::max(duration, std::chrono::milliseconds{0});
+    Enqueue(std::move(entry));
 }
 
 Delivery CommandQueue::Exchange(const Command& command, const AnswerCheck& isAnswer) {
-    Pending pending{&command, &isAnswer, std::nullopt};
-    std::unique_lock lock(m_lock);
-    // One exchange at a time, after everything queued before it.
-    m_idle.wait(
-        lock, [&] { return m_stopping || (m_exchange == nullptr && m_queue.empty() && !m_busy); });
-    if (m_stopping) {
+    if (std::this_thread::get_id() == m_owner.get_id()) {
+        return m_sink.Exchange(command, isAnswer); // from a completion: no queue to wait for
+    }
+    Pending pending;
+    Entry entry;
+    entry.kind = Kind::Exchange;
+    entry.command = command;
+    entry.isAnswer = isAnswer;
+    entry.waiter = &pending;
+    if (!Enqueue(std::move(entry))) {
         return Delivery::NotSent;
     }
-    m_exchange = &pending;
-    m_wake.notify_all();
+    std::unique_lock lock(m_lock);
     m_idle.wait(lock, [&] { return pending.result.has_value(); });
     return *pending.result;
 }
 
+bool CommandQueue::Post(const Command& command, AnswerCheck isAnswer, Completion done) {
+    Entry entry;
+    entry.kind = Kind::Post;
+    entry.command = command;
+    entry.isAnswer = std::move(isAnswer);
+    entry.done = std::move(done);
+    return Enqueue(std::move(entry));
+}
+
 bool CommandQueue::Flush() {
     std::unique_lock lock(m_lock);
-    m_idle.wait(lock, [&] { return m_queue.empty() && !m_busy && m_exchange == nullptr; });
-    const bool ok = !m_failed;
-    m_failed = false;
-    return ok;
+    m_idle.wait(lock, [&] { return IdleLocked(); });
+    return !std::exchange(m_failed, false);
+}
+
+bool CommandQueue::FlushFor(std::chrono::milliseconds timeout) {
+    std::unique_lock lock(m_lock);
+    if (!m_idle.wait_for(lock, timeout, [&] { return IdleLocked(); })) {
+        return false;
+    }
+    return !std::exchange(m_failed, false);
+}
+
+void CommandQueue::Close() {
+    std::lock_guard lock(m_lock);
+    m_closed = true;
 }
 
 int CommandQueue::Replaced() const {
@@ -108,48 +132,52 @@ int CommandQueue::Replaced() const {
     return m_replaced;
 }
 
+void CommandQueue::Perform(Entry& entry) {
+    Delivery result = Delivery::Answered;
+    switch (entry.kind) {
+    case Kind::Pause:
+        m_sink.Pause(entry.pause);
+        return;
+    case Kind::Write:
+        result = m_sink.Write(entry.command) == static_cast<int>(entry.command.size())
+                     ? Delivery::Answered
+                     : Delivery::NotSent;
+        break;
+    case Kind::Exchange:
+    case Kind::Post:
+        result = m_sink.Exchange(entry.command, entry.isAnswer);
+        if (entry.done) {
+            entry.done(result);
+        }
+        break;
+    }
+    std::lock_guard lock(m_lock);
+    // Only writes count for Flush: an exchange's caller learns its own result.
+    m_failed = m_failed || (entry.kind == Kind::Write && result == Delivery::NotSent);
+    if (entry.waiter != nullptr) {
+        entry.waiter->result = result;
+    }
+}
+
 void CommandQueue::Run() {
     std::unique_lock lock(m_lock);
     for (;;) {
-        m_wake.wait(lock, [&] { return m_stopping || !m_queue.empty() || m_exchange != nullptr; });
-        if (m_exchange != nullptr) {
-            Pending* pending = m_exchange;
-            m_busy = true;
-            lock.unlock();
-            const Delivery result = m_sink.Exchange(*pending->command, *pending->isAnswer);
-            lock.lock();
-            m_busy = false;
-            m_exchange = nullptr;
-            pending->result = result;
-            m_idle.notify_all();
-            continue;
-        }
+        m_wake.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
         if (m_queue.empty()) {
-            if (m_stopping) {
-                m_idle.notify_all();
-                return;
-            }
-            continue;
+            m_idle.notify_all();
+            return; // stopping, and everything queued was written
         }
-        const Entry entry = m_queue.front();
+        Entry entry = std::move(m_queue.front());
         m_queue.pop_front();
         m_replaceableFrom = m_replaceableFrom > 0 ? m_replaceableFrom - 1 : 0;
-        m_busy = true;
-        // The command being written is no longer queued: a newer one for its target is
+        // The entry being written is no longer queued: a newer command for its target is
         // queued behind it, never lost.
+        m_busy = true;
         lock.unlock();
-        bool ok = true;
-        if (entry.IsPause()) {
-            m_sink.Pause(entry.pause);
-        } else {
-            ok = m_sink.Write(entry.command) == static_cast<int>(entry.command.size());
-        }
+        Perform(entry);
         lock.lock();
         m_busy = false;
-        m_failed = m_failed || !ok;
-        if (m_queue.empty() && m_exchange == nullptr) {
-            m_idle.notify_all();
-        }
+        m_idle.notify_all();
     }
 }
 

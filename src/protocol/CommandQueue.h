@@ -6,6 +6,7 @@
 #include <condition_variable>
 #include <cstdint>
 #include <deque>
+#include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
@@ -18,14 +19,18 @@ namespace kv {
 /// with its answer wait), so no caller waits for the processor.
 ///
 /// While the device is slower than its callers (a slider drag), a queued command for the
-/// same target (command code and module/item, or store address and length) is replaced in
-/// its place by the newer one: the processor ends at the last value without replaying every
-/// step, and a setter's several commands keep their order. A pause is a barrier: nothing
-/// queued after it replaces anything before it, so ramps keep their steps and their timing;
-/// a command without a target (a mode change, a query) is a barrier too.
-/// Commands the owner answers for (Exchange) wait for everything queued before them.
+/// same target (command code and module/item, or store address and length) is dropped and
+/// the newer one queued at the end: the processor ends at the last value without replaying
+/// every step, and a setter's several commands keep their order. The command being written
+/// is never replaced: a newer one queues behind it. Commands for different targets between
+/// two barriers are taken to be independent of their order. A pause is a barrier: nothing queued
+/// after it replaces anything before it, so ramps keep their steps and their timing; a command
+/// without a target (a mode change, a query) and an exchange are barriers too.
 class CommandQueue final : public ICommandSink {
 public:
+    /// Runs on the owner thread with how a posted command ended.
+    using Completion = std::function<void(Delivery)>;
+
     /// Starts the owner thread, which writes to sink (it must outlive the queue).
     explicit CommandQueue(ICommandSink& sink);
     /// Writes what is still queued, then stops the owner.
@@ -33,45 +38,60 @@ public:
     CommandQueue(const CommandQueue&) = delete;
     CommandQueue& operator=(const CommandQueue&) = delete;
 
-    /// Queues the command; returns its size (0 once the queue is stopping).
+    /// Queues the command; returns its size (0 once the queue is closed).
     int Write(const Command& command) override;
     int WriteStore(int address, std::span<const std::uint8_t> data) override;
     /// Queues a pause the owner keeps between the commands around it.
     void Pause(std::chrono::milliseconds duration) override;
-    /// Waits until everything queued before it was written, then writes the command on the
-    /// owner thread and waits for its answer.
+    /// Queues the command behind everything queued before it and waits until the owner has
+    /// written it and its answer came (or the answer wait passed).
     Delivery Exchange(const Command& command, const AnswerCheck& isAnswer) override;
+    /// Queues an exchange without waiting for it; done (may be empty) runs on the owner
+    /// thread when it ended. A posted command orders nothing: settings queued around it may
+    /// still replace each other (status queries). False once the queue is closed.
+    bool Post(const Command& command, AnswerCheck isAnswer, Completion done);
 
     /// Waits until the queue is empty and the owner idle. True when every command written
     /// since the previous Flush was written in full.
     bool Flush();
+    /// Flush that gives up after timeout (false then; the queue keeps what it holds).
+    bool FlushFor(std::chrono::milliseconds timeout);
+    /// Takes no more commands (writes return 0, exchanges are not sent); what is queued is
+    /// still written.
+    void Close();
     /// Commands replaced by a newer one for the same target since the queue started.
     int Replaced() const;
 
 private:
-    struct Entry {
-        Command command{};
-        std::chrono::milliseconds pause{-1};
-        bool IsPause() const { return pause.count() >= 0; }
-    };
+    enum class Kind { Write, Pause, Exchange, Post };
     struct Pending {
-        const Command* command = nullptr;
-        const AnswerCheck* isAnswer = nullptr;
         std::optional<Delivery> result;
+    };
+    struct Entry {
+        Kind kind = Kind::Write;
+        Command command{};
+        std::optional<std::uint32_t> target;
+        std::chrono::milliseconds pause{0};
+        AnswerCheck isAnswer;
+        Completion done;
+        Pending* waiter = nullptr; ///< the caller of Exchange, waiting on m_idle
     };
 
     void Run();
-    void Enqueue(const Entry& entry);
+    /// Queues entry (replacing a queued one for its target); false once closed.
+    bool Enqueue(Entry entry);
+    void Perform(Entry& entry);
+    bool IdleLocked() const { return m_queue.empty() && !m_busy; }
 
     ICommandSink& m_sink;
-    mutable std::mutex m_lock;
+    mutable std::mutex m_lock; ///< guards every member below
     std::condition_variable m_wake;
     std::condition_variable m_idle;
     std::deque<Entry> m_queue;
-    /// Entries from here on may be replaced (none before the last pause).
+    /// Entries from here on may be replaced (none before the last barrier).
     std::size_t m_replaceableFrom = 0;
-    Pending* m_exchange = nullptr;
     bool m_busy = false;
+    bool m_closed = false;
     bool m_stopping = false;
     bool m_failed = false;
     int m_replaced = 0;

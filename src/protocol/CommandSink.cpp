@@ -1,5 +1,6 @@
 #include "protocol/CommandSink.h"
 
+#include "link/ConnectionState.h"
 
 #include <atomic>
 #include <thread>
@@ -17,8 +18,12 @@ public:
     int WriteStore(int address, std::span<const std::uint8_t> data) override {
         return kv::WriteStore(address, data);
     }
+    /// Pauses only between commands that go out: with no processor there is nothing to
+    /// space, and the caller may be the window.
     void Pause(std::chrono::milliseconds duration) override {
-        std::this_thread::sleep_for(duration);
+        if (g_bDeviceConnected.load() != 0) {
+            std::this_thread::sleep_for(duration);
+        }
     }
     Delivery Exchange(const Command& command, const AnswerCheck& isAnswer) override {
         return ExchangeUsbData(command.data(), command.size(), isAnswer);

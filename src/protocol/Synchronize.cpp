@@ -10,6 +10,7 @@
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/CommandSink.h"
 #include "protocol/DelayOperations.h"
+#include "protocol/DeviceQueue.h"
 #include "protocol/Equaliser.h"
 #include "protocol/ParamDecoder.h"
 #include "protocol/ParamSenders.h"
@@ -248,6 +249,8 @@ template <typename Procedure>
 auto RunSyncThreadBody(bool readAll, Procedure procedure, std::uintptr_t finishedParam,
                        const char* endLine) {
     SyncTurn turn(readAll);
+    // What the window queued before goes out first, in its order.
+    FlushDeviceQueue();
     g_statusRecord.Clear();
     g_bStatusPoll.store(0);
     CommandSink().Pause(kThreadStartPause);
@@ -470,10 +473,13 @@ ReadAllOutcome SynchronizeReadThreadProc() {
         0, "End thread: Delay Read SynchronizeData\n");
 }
 
-WriteAllOutcome SynchronizeWriteThreadProc() {
+WriteAllOutcome SynchronizeWriteThreadProc(const std::function<void()>& load) {
     return RunSyncThreadBody(
         false,
-        [] {
+        [&load] {
+            if (load) {
+                load();
+            }
             const WriteAllResult result = SynchronizeWriteAll();
             return WriteAllOutcome{result, LastWriteAll().failed};
         },
@@ -485,9 +491,9 @@ void StartReadAllThread() {
     LaunchReadAll();
 }
 
-void StartWriteAllThread() {
+void StartWriteAllThread(std::function<void()> load) {
     DebugWrite(kStartLine);
-    LaunchDetached([] { SynchronizeWriteThreadProc(); });
+    LaunchDetached([load = std::move(load)] { SynchronizeWriteThreadProc(load); });
 }
 
 int RunningSyncThreads() {

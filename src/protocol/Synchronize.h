@@ -1,6 +1,7 @@
 #pragma once
 
 #include <chrono>
+#include <functional>
 
 /// The read-all and the write-all: bring the whole image and the processor into agreement.
 /// Each runs on a thread of its own and ends by posting WM_SYNC_FINISHED (wParam 0 for the
@@ -72,14 +73,16 @@ void RampVolumes();
 WriteAllResult SynchronizeWriteAll();
 
 /// Thread bodies: status poll off, 100 ms, the procedure, WM_SYNC_FINISHED, poll on. One
-/// synchronisation runs at a time: a body waits until the one running has ended. Each
-/// returns how its procedure ended.
+/// synchronisation runs at a time: a body waits until the one running has ended, then lets
+/// the device's queue write what it holds before its own commands. Each returns how its
+/// procedure ended. load, when given, runs once the write-all has its turn, before it sends
+/// anything (a file taken into the image).
 ReadAllOutcome SynchronizeReadThreadProc();
-WriteAllOutcome SynchronizeWriteThreadProc();
+WriteAllOutcome SynchronizeWriteThreadProc(const std::function<void()>& load = {});
 /// Start the thread bodies on detached threads (each logs "Start thread:SynchronizeData").
 /// A read-all asked for while another waits to run is that one: at most one waits.
 void StartReadAllThread();
-void StartWriteAllThread();
+void StartWriteAllThread(std::function<void()> load = {});
 /// Synchronisation threads started and not yet ended.
 int RunningSyncThreads();
 /// Waits until no synchronisation thread runs; false when the time ran out first.

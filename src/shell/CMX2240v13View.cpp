@@ -17,6 +17,7 @@
 #include "link/DebugLog.h"
 #include "link/Link.h"
 
+#include <QApplication>
 #include <QDebug>
 #include <QSystemTrayIcon>
 #include <QThread>
@@ -26,7 +27,6 @@
 #include <chrono>
 #include <condition_variable>
 #include <mutex>
-#include <thread>
 
 namespace kv {
 
@@ -81,11 +81,7 @@ CMX2240v13View::CMX2240v13View(QWidget* parent)
             TryConnect(false);
         }
     });
-    connect(&m_statusPoll, &QTimer::timeout, this, [] {
-        if (g_bStatusPoll.load() && g_bPeakOption.load() && device::IsConnected()) {
-            device::SendCommand({14});
-        }
-    });
+    connect(&m_statusPoll, &QTimer::timeout, this, &CMX2240v13View::PollStatus);
     m_waitTimer.setSingleShot(true);
     connect(&m_waitTimer, &QTimer::timeout, this, [this] {
         AppState& state = GetAppState();
@@ -134,9 +130,32 @@ void CMX2240v13View::SendViewMessage(unsigned message, std::uintptr_t wParam,
 }
 
 void CMX2240v13View::ShowErrorBox(const std::string& text, const std::string& caption) {
-    RunOnUiThreadAndWait([text, caption] {
-        ShowMessage(nullptr, QString::fromStdString(text), QString::fromStdString(caption),
-                    BoxIcon::Error);
+    // Shown later by the user-interface thread: the caller may be the reader.
+    QMetaObject::invokeMethod(
+        qApp,
+        [text, caption] {
+            ShowMessage(nullptr, QString::fromStdString(text), QString::fromStdString(caption),
+                        BoxIcon::Error);
+        },
+        Qt::QueuedConnection);
+}
+
+void CMX2240v13View::PollStatus() {
+    if (!g_bStatusPoll.load() || !g_bPeakOption.load() || !device::IsConnected()) {
+        return;
+    }
+    // The answer comes on the queue's owner thread; the window gets a copy later, if it is
+    // still there.
+    const QPointer<CMX2240v13View> view(this);
+    device::PollStatus([view](const StatusBytes& status) {
+        QMetaObject::invokeMethod(
+            qApp,
+            [view, status] {
+                if (view) {
+                    emit view->statusReceived(status);
+                }
+            },
+            Qt::QueuedConnection);
     });
 }
 
@@ -295,6 +314,7 @@ void CMX2240v13View::OnDeviceNotice(bool arrival, const QString& path) {
     }
     device::Close();
     m_statusPoll.stop();
+    emit statusReceived({});
     CloseSyncDialog();
     ShowTrayNotice(Tr("信息", "Information"), Tr("设备已断开!", "Device Disconnected!"),
                    kRemovedNoticeMs);
@@ -307,6 +327,7 @@ void CMX2240v13View::Disconnect() {
         device::Close();
     }
     m_statusPoll.stop();
+    emit statusReceived({});
 }
 
 void CMX2240v13View::OnSyncFinished(std::uintptr_t wParam) {
@@ -347,7 +368,8 @@ void CMX2240v13View::OnSyncFinished(std::uintptr_t wParam) {
         state.fileModeSlot = -1;
     }
     RefreshAll();
-    std::this_thread::sleep_for(kSettlePause);
+    // The processor settles before the window's next command; the window does not wait.
+    device::PauseWrites(kSettlePause);
     ++m_acceptedSyncs;
     emit synchronised();
 }

@@ -1,6 +1,7 @@
 #pragma once
 
 #include "link/LinkReceiver.h"
+#include "protocol/DeviceQueue.h"
 #include "shell/IPage.h"
 
 #include <QColor>
@@ -91,6 +92,8 @@ signals:
     void synchronised();
     /// A synchronisation ended with a refused processor.
     void refused();
+    /// The answer to a status poll (a copy), or all zeros once the processor is gone.
+    void statusReceived(const kv::StatusBytes& status);
 
 protected:
     void resizeEvent(QResizeEvent* event) override;
@@ -105,6 +108,7 @@ private:
                              std::intptr_t lParam);
     /// Runs fn on the UI thread and waits until it has run (or the view is going away).
     void RunOnUiThreadAndWait(std::function<void()> fn);
+    void PollStatus();
 
     QVBoxLayout* m_layout;
     IPage* m_page = nullptr;

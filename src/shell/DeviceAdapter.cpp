@@ -5,21 +5,38 @@
 #include "link/Link.h"
 #include "protocol/CommandSink.h"
 #include "protocol/Commands.h"
+#include "protocol/DeviceQueue.h"
 #include "protocol/ParamSenders.h"
 #include "protocol/Synchronize.h"
 
 namespace kv::device {
+
+namespace {
+
+/// How long closing waits for queued commands before the link is closed under them.
+constexpr auto kDrainWait = std::chrono::milliseconds(1000);
+
+} // namespace
 
 bool IsConnected() {
     return g_bDeviceConnected.load() != 0;
 }
 
 bool Connect(ILinkReceiver* receiver) {
-    return ConnectUsbDevice(receiver);
+    if (!ConnectUsbDevice(receiver)) {
+        return false;
+    }
+    OpenDeviceQueue();
+    return true;
 }
 
 void Close() {
+    // Stop taking commands and let the owner write what it holds; a processor that stopped
+    // answering gets kDrainWait, then the closed link refuses the rest at once.
+    auto queue = DeviceQueue();
+    CloseDeviceQueue(kDrainWait);
     CloseUsbDevice();
+    queue.reset(); // the owner ends here unless a synchronisation still holds it
 }
 
 std::string OpenedPath() {
@@ -28,6 +45,23 @@ std::string OpenedPath() {
 
 int SendCommand(std::initializer_list<int> values) {
     return CommandSink().Write(BuildCommand(values));
+}
+
+void PauseWrites(std::chrono::milliseconds duration) {
+    CommandSink().Pause(duration);
+}
+
+bool FlushWrites() {
+    return FlushDeviceQueue();
+}
+
+int ReplacedCommands() {
+    auto queue = DeviceQueue();
+    return queue ? queue->Replaced() : 0;
+}
+
+bool PollStatus(std::function<void(const StatusBytes&)> onStatus) {
+    return PostStatusQuery(std::move(onStatus));
 }
 
 int SendParam(int module, int item, double value, int count) {
@@ -56,8 +90,8 @@ void StartReadAll(ILinkReceiver* /*receiver*/) {
     StartReadAllThread();
 }
 
-void StartWriteAll(ILinkReceiver* /*receiver*/) {
-    StartWriteAllThread();
+void StartWriteAll(ILinkReceiver* /*receiver*/, std::function<void()> load) {
+    StartWriteAllThread(std::move(load));
 }
 
 SyncCheck LastSync(bool writeAll) {

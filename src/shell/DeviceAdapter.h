@@ -1,5 +1,9 @@
 #pragma once
 
+#include "protocol/DeviceQueue.h"
+
+#include <chrono>
+#include <functional>
 #include <initializer_list>
 #include <string>
 
@@ -17,15 +21,30 @@ namespace device {
 
 /// True while the processor is open.
 bool IsConnected();
-/// Opens the processor and starts the reader thread; fails at once when already connected.
+/// Opens the processor, starts the reader thread and the processor's write queue (its one
+/// I/O owner); fails at once when already connected.
 bool Connect(ILinkReceiver* receiver);
-/// Stops the reader thread and closes the device (no goodbye command).
+/// Lets the write queue finish what it holds (for a short while at most), then stops the
+/// reader thread and closes the device (no goodbye command of its own).
 void Close();
 /// The path of the opened processor, empty when none.
 std::string OpenedPath();
 
-/// A one-byte command with its arguments (02 code b b ...), written with the paced writer.
+/// A one-byte command with its arguments (02 code b b ...), queued for the paced writer.
+/// Every sender returns at once; the device's owner thread writes in order.
 int SendCommand(std::initializer_list<int> values);
+/// Keeps the commands queued after this call at least duration behind those before it,
+/// without making the caller wait.
+void PauseWrites(std::chrono::milliseconds duration);
+/// Waits until every queued command was written; false when one of them could not be.
+/// Only for callers that must know (tools, procedures), never for a slider.
+bool FlushWrites();
+/// Commands replaced by a newer one for the same target before they went out, since the
+/// processor was connected (0 when none is).
+int ReplacedCommands();
+/// Queues the status query unless one is on its way; onStatus gets a copy of the answer on
+/// the queue's owner thread.
+bool PollStatus(std::function<void(const StatusBytes&)> onStatus);
 /// One set-parameter command with count copies of value.
 int SendParam(int module, int item, double value, int count);
 /// The mute setter of one level: stores the field, then sends.
@@ -34,8 +53,10 @@ void SetMute(MuteKind kind, bool muted);
 /// Starts the read-all (reply to the connected receiver: WM_SYNC_FINISHED, wParam 0) on a
 /// thread of its own.
 void StartReadAll(ILinkReceiver* receiver);
-/// Starts the write-all (reply: WM_SYNC_FINISHED, wParam 1) on a thread of its own.
-void StartWriteAll(ILinkReceiver* receiver);
+/// Starts the write-all (reply: WM_SYNC_FINISHED, wParam 1) on a thread of its own. load,
+/// when given, runs on that thread once the write-all has its turn, before anything is
+/// sent: a file taken into the image there cannot be overwritten by a read-all in progress.
+void StartWriteAll(ILinkReceiver* receiver, std::function<void()> load = {});
 
 /// What went wrong in the last read-all or write-all.
 enum class SyncProblem {

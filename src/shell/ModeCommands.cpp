@@ -12,15 +12,16 @@
 
 #include "link/DebugLog.h"
 
+#include <QCoreApplication>
 #include <QDebug>
 #include <QFile>
 #include <QFileInfo>
 #include <QStringList>
+#include <QTimer>
 
 #include <algorithm>
 #include <array>
 #include <chrono>
-#include <thread>
 
 namespace kv {
 
@@ -108,8 +109,16 @@ QString LoadedMessage(const QString& path) {
 /// Loads a mode file into the image and starts the write-all behind the synchronisation
 /// dialog. Returns false when the file was refused.
 bool LoadAndSend(QWidget* parent, const QString& path) {
-    const ModeFileResult result =
-        ReadModeFile(QFile::encodeName(path).toStdString(), GetParamImage());
+    // The file is checked now, on a scratch image, and taken into the image only once the
+    // write-all has its turn: a read-all still running cannot overwrite it.
+    const std::string name = QFile::encodeName(path).toStdString();
+    std::vector<std::uint8_t> bytes;
+    ModeFileResult result = ReadModeFileBytes(name, bytes);
+    if (result.ok()) {
+        ParamImage trial;
+        result = LoadModeFileBytes(bytes, trial);
+        result.path = name;
+    }
     if (!result.ok()) {
         ReportReadFailure(parent, result);
         return false;
@@ -117,10 +126,13 @@ bool LoadAndSend(QWidget* parent, const QString& path) {
     if (result.truncated()) {
         ReportTruncatedLoad(parent, result);
     }
+    auto load = [bytes = std::move(bytes)] { LoadModeFileBytes(bytes, GetParamImage()); };
     DebugWrite("Start thread:SynchronizeData\n");
     const int synchronised = AcceptedSynchronisations();
     if (ILinkReceiver* receiver = ViewReceiver()) {
-        device::StartWriteAll(receiver);
+        device::StartWriteAll(receiver, std::move(load));
+    } else {
+        load();
     }
     RunSyncDialog(QString());
     // Only a write-all that ended with the processor accepted counts as loaded.
@@ -156,7 +168,7 @@ bool StoreMode(int m) {
 void StoreModeAfterLoad(int m) {
     g_nCurrentMode.store(LimitMode(m));
     device::SendCommand({3, g_nCurrentMode.load()});
-    std::this_thread::sleep_for(kStorePause);
+    device::PauseWrites(kStorePause);
     device::SendCommand({4, g_nCurrentMode.load()});
 }
 
@@ -206,12 +218,15 @@ void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
     }
     ShowStatusMessage(Tr("已保存至机器模式 %1", "Stored the current setting as mode %1")
                           .arg(ModeName(LanguageIndex(), m)));
-    if (!fromKey) {
-        std::this_thread::sleep_for(kStoreMenuPause);
-    }
-    ShowInfo(Tr("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeLabel(m)), kStoringNoticeMs);
+    // While the processor stores, the window's next commands wait in the queue; the window
+    // itself goes on. From the menu the notice comes after the pause, from a key before it.
+    const QString notice = Tr("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeLabel(m));
     if (fromKey) {
-        std::this_thread::sleep_for(kStoreKeyPause);
+        ShowInfo(notice, kStoringNoticeMs);
+        device::PauseWrites(kStoreKeyPause);
+    } else {
+        device::PauseWrites(kStoreMenuPause);
+        QTimer::singleShot(kStoreMenuPause, qApp, [notice] { ShowInfo(notice, kStoringNoticeMs); });
     }
 }
 

@@ -171,7 +171,11 @@ TEST_F(PositioningPageTest, RoomSizeAndTypedPositionsAreLimited) {
     for (const Case& c : cases) {
         Type(page->PositionEdit(3, 0), QString::fromLatin1(c.typed));
         EXPECT_EQ(page->PositionEdit(3, 0)->text(), c.shown) << c.typed;
-        EXPECT_NEAR(GetParamImage().Geometry().speakerX[2], c.metres, 1e-5f) << c.typed;
+        // The image holds the position in tenths once the processor has echoed the block.
+        EXPECT_TRUE(QTest::qWaitFor(
+            [&] { return std::abs(GetParamImage().Geometry().speakerX[2] - c.metres) < 1e-5f; },
+            3000))
+            << c.typed << ": " << GetParamImage().Geometry().speakerX[2];
     }
 
     // The room up-down: one step down from 4 m long, then the Y edits are limited to 1.5 m.
@@ -199,11 +203,15 @@ TEST_F(PositioningPageTest, PositionUpDownStepsATenthAndMovesTheSpeaker) {
 TEST_F(PositioningPageTest, OnlyOneLocateBoxStaysCheckedAndUncheckingSendsNoSpeaker) {
     CSSVCDlg* page = Open({3, 4, 5, 6, 7, 1, 0, 2});
     Mark();
+    // Each click's speaker reaches the processor before the next click (quicker clicks would
+    // replace the speakers not yet sent).
     QTest::mouseClick(page->LocateBox(0), Qt::LeftButton);
+    WaitParams(4, 34, 1);
     QTest::mouseClick(page->LocateBox(2), Qt::LeftButton);
     EXPECT_FALSE(page->LocateBox(0)->isChecked());
     EXPECT_TRUE(page->LocateBox(2)->isChecked());
     EXPECT_EQ(CSSVCDlg::RememberedLocate(), 3);
+    WaitParams(4, 34, 2);
     QTest::mouseClick(page->LocateBox(2), Qt::LeftButton);
     EXPECT_EQ(CSSVCDlg::RememberedLocate(), 0);
     const auto sent = WaitParams(4, 34, 3);

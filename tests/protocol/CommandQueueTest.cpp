@@ -7,6 +7,7 @@
 #include <condition_variable>
 #include <mutex>
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace kv {
@@ -85,6 +86,7 @@ TEST(CommandQueueTest, LatestWinsPerTargetAndKeepsOrderAcrossBarriers) {
         int pauseMs;
     };
     const std::vector<Step> steps = {
+        {Param(1, 15, 0), -1}, // the second command of the setter whose first is being written
         {Param(1, 14, 1), -1}, // a drag over two targets (one setter, two commands)
         {Param(1, 15, 1), -1},
         {Param(1, 14, 2), -1},
@@ -109,15 +111,16 @@ TEST(CommandQueueTest, LatestWinsPerTargetAndKeepsOrderAcrossBarriers) {
     device.Open();
     EXPECT_TRUE(queue.Flush());
 
+    // Each target's last value, in the order of the calls that sent them last.
     const std::vector<std::string> expected = {
-        Hex(Param(1, 14, 0)),         Hex(Param(1, 14, 3)),
-        Hex(Param(1, 15, 2)),         Hex(BuildStoreWrite(100, b)),
-        Hex(BuildStoreWrite(160, a)), Hex(BuildCommand({kCmdSelectMode, 2})),
+        Hex(Param(1, 14, 0)),         Hex(Param(1, 15, 2)),
+        Hex(Param(1, 14, 3)),         Hex(BuildStoreWrite(160, a)),
+        Hex(BuildStoreWrite(100, b)), Hex(BuildCommand({kCmdSelectMode, 2})),
         Hex(Param(1, 14, 4)),         "pause 30",
         Hex(Param(1, 14, 6)),
     };
     EXPECT_EQ(device.Log(), expected);
-    EXPECT_EQ(queue.Replaced(), 5);
+    EXPECT_EQ(queue.Replaced(), 6);
 }
 
 TEST(CommandQueueTest, ExchangeWaitsForQueuedCommandsAndFlushReportsFailures) {
@@ -141,6 +144,53 @@ TEST(CommandQueueTest, ExchangeWaitsForQueuedCommandsAndFlushReportsFailures) {
     EXPECT_FALSE(queue.Flush());
     queue.Write(Param(2, 1, 8));
     EXPECT_TRUE(queue.Flush());
+}
+
+TEST(CommandQueueTest, PostedQueriesReportOnTheOwnerAndOrderNothing) {
+    GatedSink device;
+    CommandQueue queue(device);
+    queue.Write(Param(4, 12, 0));
+    device.WaitUntilWriting();
+    queue.Write(Param(4, 12, 1));
+    std::mutex lock;
+    std::vector<Delivery> ended;
+    std::thread::id ranOn;
+    EXPECT_TRUE(queue.Post(BuildCommand({kCmdStatus}), {}, [&](Delivery d) {
+        std::lock_guard guard(lock);
+        ended.push_back(d);
+        ranOn = std::this_thread::get_id();
+    }));
+    // A status query between two steps of a drag does not keep the first step alive.
+    queue.Write(Param(4, 12, 2));
+    device.Open();
+    EXPECT_TRUE(queue.Flush());
+    const std::vector<std::string> expected = {
+        Hex(Param(4, 12, 0)),
+        "exchange " + Hex(BuildCommand({kCmdStatus})),
+        Hex(Param(4, 12, 2)),
+    };
+    EXPECT_EQ(device.Log(), expected);
+    std::lock_guard guard(lock);
+    EXPECT_EQ(ended, std::vector<Delivery>{Delivery::Answered});
+    EXPECT_NE(ranOn, std::this_thread::get_id());
+}
+
+TEST(CommandQueueTest, AClosedQueueRefusesNewCommandsAndStillWritesWhatItHolds) {
+    GatedSink device;
+    CommandQueue queue(device);
+    queue.Write(Param(3, 1, 1));
+    device.WaitUntilWriting();
+    queue.Write(Param(3, 2, 1));
+    queue.Close();
+    EXPECT_EQ(queue.Write(Param(3, 3, 1)), 0);
+    EXPECT_FALSE(queue.Post(BuildCommand({kCmdStatus}), {}, {}));
+    EXPECT_EQ(queue.Exchange(BuildCommand({kCmdModel}), {}), Delivery::NotSent);
+    // The device does not take the first command: the drain gives up after its wait.
+    EXPECT_FALSE(queue.FlushFor(20ms));
+    device.Open();
+    EXPECT_TRUE(queue.FlushFor(5s));
+    const std::vector<std::string> expected = {Hex(Param(3, 1, 1)), Hex(Param(3, 2, 1))};
+    EXPECT_EQ(device.Log(), expected);
 }
 
 TEST(CommandQueueTest, DestroyingTheQueueWritesWhatIsQueued) {

@@ -86,8 +86,11 @@ TEST_F(RemoteWindowsTest, LearnedKeyArrivesInTheTableAndTheWindowClosesItself) {
     CRemoteDlg* dialog = Open();
     ASSERT_NE(dialog, nullptr);
     Mark();
+    // The learning request is written by the processor's queue: the key is pressed once the
+    // processor has it.
     const Seen seen = Learn(dialog, kMuteHotSpot, [](CRemoteStudyDlg*) {
-        device::RunningSimulator()->PressKeyCode(0x3A);
+        EXPECT_TRUE(
+            QTest::qWaitFor([] { return device::RunningSimulator()->PressKeyCode(0x3A); }, 3000));
     });
     const auto learnRequests = SinceMark(96);
     ASSERT_EQ(learnRequests.size(), 1u);

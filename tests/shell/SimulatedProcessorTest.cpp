@@ -241,6 +241,8 @@ TEST_F(SimulatedProcessorTest, MuteBoxesAndKeysToggleTheFieldAndBothCopies) {
     EXPECT_EQ(GetParamImage().Int(fields::micMute), 1);
     EXPECT_TRUE(inputMic->isChecked());
     EXPECT_TRUE(outputMic->isChecked());
+    // The mute reaches the processor before the next key (a quicker unmute would replace it).
+    ASSERT_EQ(WaitParams(1, 15, 1).size(), 1u);
     // A level change while muted says so.
     Ribbon().Slider(QuickLevel::Mic, CRibbon::kInput)->setValue(10);
     EXPECT_EQ(InfoText(), QStringLiteral("当前是静音状态"));

@@ -195,7 +195,7 @@ TEST_F(SimFixture, LearningKeyPressArrivesAfterTheDelay) {
     SendUsbCommand({96, 10, -1});
     ASSERT_TRUE(Eventually([&] {
         for (const auto& m : m_receiver.Messages()) {
-            if (m.message == WM_IR_LEARN_STATUS && m.sent &&
+            if (m.message == WM_IR_LEARN_STATUS && !m.sent &&
                 m.wParam == sim::SimProcessor::LearnedCode(10)) {
                 return true;
             }
