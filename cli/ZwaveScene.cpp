@@ -70,8 +70,8 @@ nlohmann::json SceneJson(int scene) {
     const ParamImage& image = GetParamImage();
     const zwave::SceneRecord record = zwave::ReadScene(image, scene);
     nlohmann::json steps = nlohmann::json::array();
-    // The scene page lists the steps before the first empty one that are delays or steps of
-    // devices in the network.
+    // The scene page lists the steps before the first empty one that are delays, HDMI inputs
+    // or steps of devices in the network.
     bool afterEmpty = false;
     for (std::size_t i = 0; i < record.size(); ++i) {
         const zwave::SceneStep step = record[i];
@@ -82,11 +82,13 @@ nlohmann::json SceneJson(int scene) {
         const zwave::StepKind kind = zwave::KindOf(step);
         const bool present =
             kind == zwave::StepKind::Device && zwave::NodePresent(image, step.target);
-        nlohmann::json j = {{"step", i + 1},
-                            {"target", step.target},
-                            {"value", step.value},
-                            {"kind", KindName(kind)},
-                            {"listed", !afterEmpty && (kind == zwave::StepKind::Delay || present)}};
+        const bool hdmi = kind == zwave::StepKind::Hdmi && step.value <= zwave::kLastHdmiInput;
+        nlohmann::json j = {
+            {"step", i + 1},
+            {"target", step.target},
+            {"value", step.value},
+            {"kind", KindName(kind)},
+            {"listed", !afterEmpty && (kind == zwave::StepKind::Delay || hdmi || present)}};
         if (kind == zwave::StepKind::Delay) {
             j["seconds"] = step.value;
         } else if (kind == zwave::StepKind::Hdmi) {

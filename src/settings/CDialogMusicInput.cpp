@@ -4,6 +4,7 @@
 #include "pages/EditHistory.h"
 #include "pages/FieldBinder.h"
 #include "settings/SettingTexts.h"
+#include "shell/HdmiInputs.h"
 
 #include <QCloseEvent>
 #include <QGridLayout>
@@ -47,11 +48,6 @@ constexpr auto kBindings = [] {
     }
     return b;
 }();
-
-bool IsRs483(const std::u16string& model) {
-    return QString::fromStdU16String(model).trimmed().compare(QStringLiteral("RS483"),
-                                                              Qt::CaseInsensitive) == 0;
-}
 
 } // namespace
 
@@ -112,13 +108,8 @@ void CDialogMusicInput::AfterLanguage() {
 }
 
 void CDialogMusicInput::SetHdmiLabelsByModel() {
-    if (!IsRs483(GetParamImage().Model())) {
-        return;
-    }
-    const char* names[] = {"Android", "HDMI1", "HDMI2", "HDMI3"};
-    for (int k = 0; k < 4; ++k) {
-        m_radios[static_cast<std::size_t>(kFirstHdmiRow + k)]->setText(
-            QString::fromLatin1(names[k]));
+    for (int k = 0; k < kHdmiInputs; ++k) {
+        m_radios[static_cast<std::size_t>(kFirstHdmiRow + k)]->setText(HdmiInputName(k));
     }
 }
 

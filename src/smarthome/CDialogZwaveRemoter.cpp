@@ -2,6 +2,7 @@
 
 #include "controls/CXBmpSlider.h"
 #include "image/ParamImage.h"
+#include "shell/HdmiInputs.h"
 #include "shell/Language.h"
 #include "shell/Shell.h"
 #include "shell/UiServices.h"
@@ -54,19 +55,24 @@ void Notice(const char* chinese, const char* english) {
     ShowInfo(Tr(chinese, english), kNoticeMs);
 }
 
-/// The name column of a step: the device's name, or "延时" for a delay.
+/// The name column of a step: the device's name, "延时" for a delay, "HDMI" for an input.
 QString StepName(zwave::SceneStep step) {
     if (step.target == zwave::kDelayTarget) {
         return Tr("延时", "Delay");
     }
+    if (step.target == zwave::kHdmiTarget) {
+        return QStringLiteral("HDMI");
+    }
     return QString::fromStdU16String(zwave::ReadDeviceRecord(GetParamImage(), step.target).name);
 }
 
-/// Delays and steps of present devices get a row; the others are kept without one.
+/// Delays, HDMI inputs and steps of present devices get a row; the others are kept without one.
 bool Listed(zwave::SceneStep step) {
     switch (zwave::KindOf(step)) {
     case zwave::StepKind::Delay:
         return true;
+    case zwave::StepKind::Hdmi:
+        return step.value <= zwave::kLastHdmiInput;
     case zwave::StepKind::Device:
         return zwave::NodePresent(GetParamImage(), step.target);
     default:
@@ -89,7 +95,8 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(QWidget* parent)
       m_level(new CXBmpSlider(this, kLevelSliderId)), m_levelLabel(new QLabel(this)),
       m_keyCaption(new QLabel(this)), m_keys(new QComboBox(this)),
       m_learnedOnly(new QCheckBox(this)), m_delayCaption(new QLabel(this)),
-      m_delay(new CXBmpSlider(this, kDelaySliderId)), m_delayLabel(new QLabel(this)) {
+      m_delay(new CXBmpSlider(this, kDelaySliderId)), m_delayLabel(new QLabel(this)),
+      m_hdmiCaption(new QLabel(this)), m_hdmiInputs(new QComboBox(this)) {
     setObjectName(QStringLiteral("scenePage"));
     SetControlId(m_scenes, kSceneComboId);
     SetControlId(m_list, kStepListId);
@@ -101,6 +108,7 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(QWidget* parent)
     SetControlId(m_learnedOnly, kLearnedOnlyId);
     SetControlId(m_delay, kDelaySliderId);
     SetControlId(m_delayLabel, kDelayLabelId);
+    SetControlId(m_hdmiInputs, kHdmiComboId);
 
     m_list->setColumnCount(3);
     m_list->setRootIsDecorated(false);
@@ -157,19 +165,22 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(QWidget* parent)
     delayRow->addWidget(m_delay, 1);
     delayRow->addWidget(m_delayLabel);
     controls->addLayout(delayRow, row++, 1, 1, 2);
+    controls->addWidget(m_hdmiCaption, row, 0);
+    controls->addWidget(m_hdmiInputs, row++, 1, 1, 2);
     controls->setColumnStretch(1, 1);
 
-    // Three columns: device step, key step, delay step; then the list's own buttons.
-    constexpr int kButtons[][3] = {{kAddValueId, kAddKeyId, kAddDelayId},
-                                   {kResetValueId, kResetKeyId, kResetDelayId},
-                                   {kDeleteId, kUpId, kDownId},
-                                   {kClearId, kSaveId, kTestId}};
+    // Four columns: device step, key step, delay step, HDMI step; then the list's own buttons.
+    constexpr int kButtons[][4] = {{kAddValueId, kAddKeyId, kAddDelayId, kAddHdmiId},
+                                   {kResetValueId, kResetKeyId, kResetDelayId, kResetHdmiId},
+                                   {kDeleteId, kUpId, kDownId, kClearId}};
     auto* buttons = new QGridLayout;
-    for (int r = 0; r < 4; ++r) {
-        for (int c = 0; c < 3; ++c) {
+    for (int r = 0; r < 3; ++r) {
+        for (int c = 0; c < 4; ++c) {
             buttons->addWidget(Button(this, kButtons[r][c]), r, c);
         }
     }
+    buttons->addWidget(Button(this, kSaveId), 3, 0, 1, 2);
+    buttons->addWidget(Button(this, kTestId), 3, 2, 1, 2);
     QPushButton* modify = Button(this, kModifyId);
     modify->hide();
 
@@ -193,6 +204,8 @@ CDialogZwaveRemoter::CDialogZwaveRemoter(QWidget* parent)
     clicked(kModifyId, [this] { Replace(&CDialogZwaveRemoter::DeviceStep); });
     clicked(kResetKeyId, [this] { Replace(&CDialogZwaveRemoter::KeyStep); });
     clicked(kResetDelayId, [this] { Replace(&CDialogZwaveRemoter::DelayStep); });
+    clicked(kAddHdmiId, [this] { Add(&CDialogZwaveRemoter::HdmiStep); });
+    clicked(kResetHdmiId, [this] { Replace(&CDialogZwaveRemoter::HdmiStep); });
     clicked(kDeleteId, [this] { Delete(); });
     clicked(kUpId, [this] { Move(-1); });
     clicked(kDownId, [this] { Move(1); });
@@ -220,6 +233,7 @@ void CDialogZwaveRemoter::ApplyLanguage() {
     m_keyCaption->setText(Tr("遥控", "Remoter"));
     m_learnedOnly->setText(Tr("只显示学习过的键", "Show learn"));
     m_delayCaption->setText(Tr("延时", "Delay"));
+    m_hdmiCaption->setText(QStringLiteral("HDMI"));
     const std::pair<int, std::pair<const char*, const char*>> texts[] = {
         {kAddValueId, {"添加值", "Add"}},
         {kAddKeyId, {"添加遥控", "Add Key"}},
@@ -234,12 +248,15 @@ void CDialogZwaveRemoter::ApplyLanguage() {
         {kSaveId, {"保存列表", "Save"}},
         {kTestId, {"测试当前情景", "Test"}},
         {kModifyId, {"修改", "Modify"}},
+        {kAddHdmiId, {"添加HDMI", "Add HDMI"}},
+        {kResetHdmiId, {"修改HDMI", "Reset HDMI"}},
     };
     for (const auto& [id, text] : texts) {
         SetControlText(FindControl(this, id), Tr(text.first, text.second));
     }
     ApplyLanguageTexts(this, kDialogId);
     SetColumnTitles();
+    LoadHdmiInputs();
     LoadSceneNames();
     ShowLevel();
     ShowDelay();
@@ -258,6 +275,7 @@ void CDialogZwaveRemoter::SetColumnTitles() {
 
 void CDialogZwaveRemoter::RefreshFromImage() {
     LoadDevices();
+    LoadHdmiInputs();
     if (m_changed) {
         // Edits not saved yet stay; only the device names and key names are brought up to date.
         RefreshRowTexts();
@@ -281,6 +299,15 @@ void CDialogZwaveRemoter::LoadSceneNames() {
         m_scenes->addItem(QString::fromUtf8(zwave::SceneName(k, Chinese())), k);
     }
     m_scenes->setCurrentIndex(m_scene);
+}
+
+void CDialogZwaveRemoter::LoadHdmiInputs() {
+    const int selected = std::max(0, m_hdmiInputs->currentIndex());
+    m_hdmiInputs->clear();
+    for (int input = 0; input < kHdmiInputs; ++input) {
+        m_hdmiInputs->addItem(HdmiInputName(input), input);
+    }
+    m_hdmiInputs->setCurrentIndex(selected);
 }
 
 void CDialogZwaveRemoter::OnSceneSelected() {
@@ -366,7 +393,9 @@ QTreeWidgetItem* CDialogZwaveRemoter::NewRow(const QString& index, zwave::SceneS
 void CDialogZwaveRemoter::SetRow(QTreeWidgetItem* item, zwave::SceneStep step) {
     item->setData(kIndexColumn, kStepRole, PackStep(step));
     item->setText(kNameColumn, StepName(step));
-    item->setText(kTextColumn, StepText(step.target, step.value, Chinese()));
+    item->setText(kTextColumn, step.target == zwave::kHdmiTarget
+                                   ? HdmiInputName(step.value)
+                                   : StepText(step.target, step.value, Chinese()));
 }
 
 std::vector<zwave::SceneStep> CDialogZwaveRemoter::ListedSteps() const {
@@ -440,6 +469,11 @@ bool CDialogZwaveRemoter::KeyStep(zwave::SceneStep& step) {
 
 bool CDialogZwaveRemoter::DelayStep(zwave::SceneStep& step) {
     step = {zwave::kDelayTarget, static_cast<std::uint8_t>(m_delay->Pos())};
+    return true;
+}
+
+bool CDialogZwaveRemoter::HdmiStep(zwave::SceneStep& step) {
+    step = {zwave::kHdmiTarget, static_cast<std::uint8_t>(m_hdmiInputs->currentData().toInt())};
     return true;
 }
 
@@ -552,9 +586,9 @@ void CDialogZwaveRemoter::MarkChanged() {
 void CDialogZwaveRemoter::ShowHiddenNote() {
     m_hiddenNote->setVisible(!m_hidden.empty());
     m_hiddenNote->setText(
-        Tr("另有%1条指令未列出（HDMI、不在网络中的插座或空指令之后的指令），保存时保留。",
-           "Not listed, kept when saving: %1 (HDMI inputs, plugs not in the network, steps "
-           "after an empty one).")
+        Tr("另有%1条指令未列出（不在网络中的插座或空指令之后的指令），保存时保留。",
+           "Not listed, kept when saving: %1 (plugs not in the network, steps after an empty "
+           "one).")
             .arg(m_hidden.size()));
 }
 

@@ -19,13 +19,13 @@ namespace kv {
 class CXBmpSlider;
 
 /// The scene page of the smart-plug window (dialog 482): the steps of one of the six scenes
-/// as a list the user edits (device, key and delay steps), saves into the processor's
-/// smart-home memory and tests by running the scene.
+/// as a list the user edits (device, key, delay and HDMI input steps), saves into the
+/// processor's smart-home memory and tests by running the scene.
 ///
-/// The list shows the steps up to the first empty one, and only delays and steps of present
-/// devices. The steps it does not show (HDMI inputs, devices not in the network, steps after
-/// an empty one) are kept where they stood and saved with the list, so that editing a scene
-/// never loses them.
+/// The list shows the steps up to the first empty one: delays, HDMI inputs and steps of
+/// present devices. The steps it does not show (devices not in the network, steps after an
+/// empty one, steps no scene can hold) are kept where they stood and saved with the list, so
+/// that editing a scene never loses them.
 class CDialogZwaveRemoter : public QWidget, public IShellWindow {
     Q_OBJECT
 public:
@@ -53,6 +53,10 @@ public:
     static constexpr int kSaveId = 1074;
     static constexpr int kTestId = 1081;
     static constexpr int kModifyId = 1078;
+    /// The HDMI input of an HDMI step, with its add and replace buttons.
+    static constexpr int kHdmiComboId = 1243;
+    static constexpr int kAddHdmiId = 1244;
+    static constexpr int kResetHdmiId = 1245;
     /// Delay steps the page makes: 1 .. 100 s.
     static constexpr int kMinDelay = 1;
     static constexpr int kMaxDelay = 100;
@@ -85,6 +89,7 @@ public:
     QComboBox* SceneCombo() const { return m_scenes; }
     QComboBox* DeviceCombo() const { return m_devices; }
     QComboBox* KeyCombo() const { return m_keys; }
+    QComboBox* HdmiCombo() const { return m_hdmiInputs; }
     CXBmpSlider* LevelSlider() const { return m_level; }
     CXBmpSlider* DelaySlider() const { return m_delay; }
 
@@ -104,6 +109,7 @@ private:
     bool DeviceStep(zwave::SceneStep& step);
     bool KeyStep(zwave::SceneStep& step);
     bool DelayStep(zwave::SceneStep& step);
+    bool HdmiStep(zwave::SceneStep& step);
     /// Appends a row, after the check that the scene has room for one more step.
     void Add(bool (CDialogZwaveRemoter::*make)(zwave::SceneStep&));
     /// Replaces the selected row; a full list can be edited this way too.
@@ -122,6 +128,8 @@ private:
     void ShowHiddenNote();
     void ShowLevel();
     void ShowDelay();
+    /// The HDMI input names, which depend on the language and the processor's model.
+    void LoadHdmiInputs();
     void SetColumnTitles();
 
     QLabel* m_sceneCaption;
@@ -139,6 +147,8 @@ private:
     QLabel* m_delayCaption;
     CXBmpSlider* m_delay;
     QLabel* m_delayLabel;
+    QLabel* m_hdmiCaption;
+    QComboBox* m_hdmiInputs;
     int m_scene = 0;
     bool m_changed = false;
     std::vector<HiddenStep> m_hidden;

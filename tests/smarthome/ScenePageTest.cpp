@@ -151,15 +151,15 @@ TEST_F(ScenePageTest, RefusedEditsExplainThemselvesAndChangeNothing) {
 TEST_F(ScenePageTest, TheTwentyNinthStepIsRefusedButAFullListCanStillBeEdited) {
     struct Case {
         const char* name;
-        int delays;     ///< listed delay steps
-        bool hdmiAtEnd; ///< and an HDMI step the list does not show
+        int delays;       ///< listed delay steps
+        bool absentAtEnd; ///< and a step of a device not in the network, which gets no row
     };
-    for (const Case& c :
-         {Case{"28 listed steps", 28, false}, Case{"27 listed steps and an HDMI step", 27, true}}) {
+    for (const Case& c : {Case{"28 listed steps", 28, false},
+                          Case{"27 listed steps and one of an absent device", 27, true}}) {
         SCOPED_TRACE(c.name);
         std::vector<SceneStep> steps(static_cast<std::size_t>(c.delays), {zwave::kDelayTarget, 1});
-        if (c.hdmiAtEnd) {
-            steps.push_back({zwave::kHdmiTarget, 3});
+        if (c.absentAtEnd) {
+            steps.push_back({9, zwave::kValueOn});
         }
         zwave::SceneRecord record{};
         ASSERT_TRUE(zwave::FillScene(steps, record));
@@ -168,7 +168,8 @@ TEST_F(ScenePageTest, TheTwentyNinthStepIsRefusedButAFullListCanStillBeEdited) {
         ASSERT_EQ(page->StepList()->topLevelItemCount(), c.delays);
 
         CloseInfo();
-        for (int button : {CDialogZwaveRemoter::kAddDelayId, CDialogZwaveRemoter::kAddValueId}) {
+        for (int button : {CDialogZwaveRemoter::kAddDelayId, CDialogZwaveRemoter::kAddValueId,
+                           CDialogZwaveRemoter::kAddHdmiId}) {
             Click(page, button);
             EXPECT_EQ(InfoText(), QStringLiteral("情景指令已达最大数量"));
             EXPECT_EQ(page->StepList()->topLevelItemCount(), c.delays);
@@ -266,6 +267,51 @@ TEST_F(ScenePageTest, AMovieSceneBuiltWithTheControlsIsSavedAndRunOnTest) {
         QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; }, 15000));
     EXPECT_EQ(m_boxes->shown.size(), 1u) << "no question";
     EXPECT_EQ(BasicSets(), (std::vector<std::pair<int, int>>{{3, 50}, {4, 133}, {2, 99}}));
+}
+
+TEST_F(ScenePageTest, HdmiStepsHaveRowsAreAddedAndReplacedAndKeepTheirPlaceOnSave) {
+    zwave::SceneRecord record{};
+    record[0] = {2, zwave::kValueOn};
+    record[1] = {zwave::kHdmiTarget, 1};
+    record[2] = {zwave::kDelayTarget, 3};
+    record[3] = {zwave::kHdmiTarget, 9}; // no such input: kept, but without a row
+    CDialogZwaveRemoter* page = OpenScene(0, record);
+    ASSERT_NE(page, nullptr);
+    EXPECT_EQ(Rows(page->StepList()),
+              (std::vector<QString>{QStringLiteral("1|Plug 2|开"), QStringLiteral("2|HDMI|HDMI2"),
+                                    QStringLiteral("3|延时|3秒")}));
+    EXPECT_EQ(page->HiddenSteps(), 1);
+    QComboBox* inputs = page->HdmiCombo();
+    ASSERT_EQ(inputs->count(), 4);
+    EXPECT_EQ(inputs->itemText(3), QStringLiteral("HDMI4"));
+
+    // The first row becomes HDMI 4, and HDMI 1 is added at the end.
+    ClickRow(page->StepList(), 0);
+    Choose(inputs, 3);
+    Click(page, CDialogZwaveRemoter::kResetHdmiId);
+    Choose(inputs, 0);
+    Click(page, CDialogZwaveRemoter::kAddHdmiId);
+    EXPECT_EQ(Rows(page->StepList()),
+              (std::vector<QString>{QStringLiteral("1|HDMI|HDMI4"), QStringLiteral("2|HDMI|HDMI2"),
+                                    QStringLiteral("3|延时|3秒"), QStringLiteral("4|HDMI|HDMI1")}));
+    EXPECT_TRUE(page->Changed());
+    Click(page, CDialogZwaveRemoter::kSaveId);
+    const auto expected =
+        Bytes56({{zwave::kHdmiTarget, 3}, {zwave::kHdmiTarget, 1}, {zwave::kDelayTarget, 3},
+                 {zwave::kHdmiTarget, 9}, {zwave::kHdmiTarget, 0}});
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StoredScene(0) == expected; }, 3000));
+
+    // A processor whose first HDMI input is its Android box names the inputs as the music
+    // source window does.
+    const std::u16string model = GetParamImage().Model();
+    GetParamImage().SetModel(u"RS483");
+    m_window->RefreshFromImage();
+    GetParamImage().SetModel(model);
+    EXPECT_EQ(inputs->itemText(0), QStringLiteral("Android"));
+    EXPECT_EQ(inputs->itemText(3), QStringLiteral("HDMI3"));
+    EXPECT_EQ(Rows(page->StepList()),
+              (std::vector<QString>{QStringLiteral("1|HDMI|HDMI3"), QStringLiteral("2|HDMI|HDMI1"),
+                                    QStringLiteral("3|延时|3秒"), QStringLiteral("5|HDMI|Android")}));
 }
 
 TEST_F(ScenePageTest, AScenesLongerThanTheSyncTimeOutIsNotReportedAsAFailure) {
