@@ -107,19 +107,13 @@ TEST_F(PositioningPageTest, SpeakerDraggedTwiceAsFarIsTrimmedOnTheChannelThatPla
     QTest::mouseMove(panel, to);
     QTest::mouseRelease(panel, Qt::LeftButton, {}, to);
 
-    const RoomGeometry g = GetParamImage().Geometry();
-    EXPECT_NEAR(g.speakerX[0], -2.0f, 0.05f);
-    EXPECT_NEAR(g.speakerY[0], 2.0f, 0.05f);
     // The trim follows the point the drag reached; the stored geometry keeps tenths of a
     // metre, which may round that point.
-    RoomGeometry reached = g;
+    RoomGeometry reached = GetParamImage().Geometry();
     reached.speakerX[0] = l.X;
     reached.speakerY[0] = l.Y;
     const float trim = SpeakerTrimDb(reached, 0);
     EXPECT_NEAR(trim, 3.0f - 3.0f * 2.0f * std::sqrt(2.0f), 0.2f); // was -1.24 dB at 1.414 m
-    EXPECT_FLOAT_EQ(GetParamImage().ExtensionTrim(6), trim);
-    EXPECT_EQ(page->PositionEdit(1, 0)->text(), QString::asprintf("%+-.1fm", g.speakerX[0]));
-    EXPECT_EQ(page->PositionUpDown(1, 1)->Pos(), static_cast<int>(std::trunc(g.speakerY[0] * 10)));
 
     const auto trims = WaitParams(11, 29, 2); // the press and the move
     ASSERT_FALSE(trims.empty());
@@ -127,6 +121,20 @@ TEST_F(PositioningPageTest, SpeakerDraggedTwiceAsFarIsTrimmedOnTheChannelThatPla
     for (int k = 0; k < kLevelPairValues; ++k) {
         EXPECT_EQ(Word(trims.back(), k), std::bit_cast<std::uint32_t>(expected[k])) << k;
     }
+    // The processor answers each store write with the block it holds; once the last answer
+    // is in, the image holds the move's values.
+    EXPECT_TRUE(QTest::qWaitFor(
+        [&] {
+            const RoomGeometry g = GetParamImage().Geometry();
+            return GetParamImage().ExtensionTrim(6) == trim && std::abs(g.speakerX[0] + 2) < 0.05f;
+        },
+        3000));
+    const RoomGeometry g = GetParamImage().Geometry();
+    EXPECT_NEAR(g.speakerX[0], -2.0f, 0.05f);
+    EXPECT_NEAR(g.speakerY[0], 2.0f, 0.05f);
+    EXPECT_FLOAT_EQ(GetParamImage().ExtensionTrim(6), trim);
+    EXPECT_EQ(page->PositionEdit(1, 0)->text(), QString::asprintf("%+-.1fm", g.speakerX[0]));
+    EXPECT_EQ(page->PositionUpDown(1, 1)->Pos(), static_cast<int>(std::trunc(g.speakerY[0] * 10)));
     const std::vector<int> channels = TrimmedChannels();
     EXPECT_TRUE(std::all_of(channels.begin(), channels.end(), [](int c) { return c == 6; }));
     EXPECT_FALSE(SinceMark(0x85).empty()); // routing and extension blocks into the store
@@ -231,14 +239,30 @@ TEST_F(PositioningPageTest, ResetRestoresTheDefaultRoomAndZeroTrimsButKeepsLevel
     Type(page->PositionEdit(5, 0), QStringLiteral("1.5"));
     EXPECT_NE(GetParamImage().ExtensionTrim(4), 0.0f);
 
+    Mark();
     QTest::mouseClick(FindControl(page, CSSVCDlg::kReset), Qt::LeftButton);
+    // The processor answers every store write with the block it now holds; an answer to the
+    // typed position may still be on its way, so the trims are read once the reset's own
+    // writes have arrived and been answered.
+    for (int c = 0; c < 8; ++c) {
+        WaitParams(5 + c, 29, 1);
+    }
+    const auto trimsAreZero = [] {
+        for (int c = 0; c < 8; ++c) {
+            if (GetParamImage().ExtensionTrim(c) != 0.0f) {
+                return false;
+            }
+        }
+        return true;
+    };
+    EXPECT_TRUE(QTest::qWaitFor(trimsAreZero, 3000));
+    for (int c = 0; c < 8; ++c) {
+        EXPECT_FLOAT_EQ(GetParamImage().ExtensionTrim(c), 0.0f) << c;
+    }
     const RoomGeometry g = GetParamImage().Geometry();
     EXPECT_EQ(g.width, 4);
     EXPECT_FLOAT_EQ(g.speakerX[4], 0.0f);
     EXPECT_FLOAT_EQ(g.speakerY[4], -1.0f);
-    for (int c = 0; c < 8; ++c) {
-        EXPECT_FLOAT_EQ(GetParamImage().ExtensionTrim(c), 0.0f) << c;
-    }
     EXPECT_EQ(page->PositionEdit(5, 0)->text(), "+0.0m");
     EXPECT_EQ(GetParamImage().Int(fields::outGain, 5), 500);
     EXPECT_EQ(ch6->Pos(), 500);
