@@ -334,6 +334,7 @@ QWidget* CDialogOutput::BuildChannels() {
     }
     grid->addLayout(linkRow, 8, 0, 1, 4);
     grid->setRowStretch(9, 1);
+    grid->setColumnStretch(4, 1); // maximised, the spare width goes beside the columns
     auto* box = Group(this, grid);
     return box;
 }

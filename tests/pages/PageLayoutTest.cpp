@@ -42,7 +42,8 @@ bool InsideCompound(const QWidget* w, const QWidget* page) {
     return false;
 }
 
-/// The pages in the main window at the smallest and a large window size, in both languages.
+/// The pages in the main window at the smallest size and maximised on common screens, in
+/// both languages.
 class PageLayoutTest : public SimFixture {
 protected:
     void SetUp() override {
@@ -110,9 +111,10 @@ protected:
     }
 
     void Check(const QString& name) {
-        for (const QSize size : {QSize(1040, 700), QSize(1600, 1000)}) {
+        for (const QSize size : {QSize(1040, 700), QSize(1600, 1000), QSize(1920, 1040)}) {
             m_frame->resize(size);
             QTest::qWait(50);
+            ASSERT_EQ(m_frame->size(), size);
             const QString where =
                 name + QStringLiteral(" %1x%2").arg(size.width()).arg(size.height());
             ExpectLaidOut(where);
