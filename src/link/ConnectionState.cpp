@@ -1,5 +1,6 @@
 #include "link/ConnectionState.h"
 
+#include <bitset>
 #include <condition_variable>
 #include <mutex>
 
@@ -24,6 +25,10 @@ namespace {
 /// set between a waiter's test and its sleep still wakes it.
 std::mutex g_zwaveFlagLock;
 std::condition_variable g_zwaveFlagChanged;
+/// The nodes that reported and the callback ids that came since the step-done flag was last
+/// cleared; guarded by g_zwaveFlagLock.
+std::bitset<256> g_stepReports;
+std::bitset<256> g_stepCallbacks;
 } // namespace
 
 void SetZwaveFlag(std::atomic<int>& flag) {
@@ -37,6 +42,30 @@ void SetZwaveFlag(std::atomic<int>& flag) {
 bool WaitZwaveFlag(const std::atomic<int>& flag, std::chrono::milliseconds timeout) {
     std::unique_lock lock(g_zwaveFlagLock);
     return g_zwaveFlagChanged.wait_for(lock, timeout, [&] { return flag.load() != 0; });
+}
+
+void SetZwaveStepDone(ZwaveStepEnd by, std::uint8_t id) {
+    {
+        const std::lock_guard lock(g_zwaveFlagLock);
+        (by == ZwaveStepEnd::Report ? g_stepReports : g_stepCallbacks).set(id);
+        g_bZWaveStepDone.store(1);
+    }
+    g_zwaveFlagChanged.notify_all();
+}
+
+void ClearZwaveStepDone() {
+    const std::lock_guard lock(g_zwaveFlagLock);
+    g_stepReports.reset();
+    g_stepCallbacks.reset();
+    g_bZWaveStepDone.store(0);
+}
+
+bool WaitZwaveStepDone(std::uint8_t node, std::uint8_t callbackId,
+                       std::chrono::milliseconds timeout) {
+    std::unique_lock lock(g_zwaveFlagLock);
+    return g_zwaveFlagChanged.wait_for(lock, timeout, [&] {
+        return g_stepReports.test(node) || g_stepCallbacks.test(callbackId);
+    });
 }
 
 void StatusRecord::Clear() {

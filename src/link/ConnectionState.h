@@ -33,6 +33,19 @@ void SetZwaveFlag(std::atomic<int>& flag);
 /// Waits until flag is non-zero or timeout has passed; true when it was set.
 bool WaitZwaveFlag(const std::atomic<int>& flag, std::chrono::milliseconds timeout);
 
+/// What set the step-done flag: a node's report (by node) or the end of a transmission (by
+/// callback id). A scene step waits for its own device, so that a report arriving late for an
+/// earlier step cannot end it.
+enum class ZwaveStepEnd { Report, Callback };
+/// Sets the step-done flag and notes what set it.
+void SetZwaveStepDone(ZwaveStepEnd by, std::uint8_t id);
+/// Clears the step-done flag and everything noted since the last clear.
+void ClearZwaveStepDone();
+/// Waits until, since the last clear, node has reported or a transmission with callbackId has
+/// ended, or until timeout has passed; true when one did.
+bool WaitZwaveStepDone(std::uint8_t node, std::uint8_t callbackId,
+                       std::chrono::milliseconds timeout);
+
 inline constexpr std::size_t kStatusRecordSize = 16;
 
 /// The 16 bytes of report 14: six meter levels, input format, two wireless receivers.

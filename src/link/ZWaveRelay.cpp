@@ -73,7 +73,7 @@ void ApplicationCommand(ParamImage& image, const std::uint8_t* b) {
     const std::uint8_t value = b[last];
     image.SetHubByte(kHubNodeTableOffset + 1 + 2 * static_cast<std::size_t>(node), value);
     SetZwaveFlag(g_bZWaveResponse);
-    SetZwaveFlag(g_bZWaveStepDone);
+    SetZwaveStepDone(ZwaveStepEnd::Report, static_cast<std::uint8_t>(node));
     Post(zwave::kApplicationCommand, NodeEvent(node, value));
 }
 
@@ -81,12 +81,12 @@ void SendDataCallback(const std::uint8_t* b) {
     const std::uint8_t id = b[7];
     if (b[8] == kSendDataOk) {
         if (id != zwave::kRemoteKeyCallback) {
-            SetZwaveFlag(g_bZWaveStepDone);
+            SetZwaveStepDone(ZwaveStepEnd::Callback, id);
         }
         Post(zwave::kSendData, NodeEvent(id, 0));
     } else if (b[8] == kSendDataNoAck) {
         SetZwaveFlag(g_bZWaveResponse);
-        SetZwaveFlag(g_bZWaveStepDone);
+        SetZwaveStepDone(ZwaveStepEnd::Callback, id);
         Post(zwave::kSendData, NodeEvent(id, 1));
     }
 }

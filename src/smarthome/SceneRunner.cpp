@@ -8,6 +8,7 @@
 #include "link/LinkReceiver.h"
 #include "protocol/ParamSenders.h"
 #include "smarthome/ZwaveDevices.h"
+#include "smarthome/ZwaveFrames.h"
 #include "smarthome/ZwaveNodes.h"
 
 #include <condition_variable>
@@ -43,8 +44,9 @@ bool StopRequested() {
 
 class RealClock final : public ISceneClock {
 public:
-    bool WaitStepDone(std::chrono::milliseconds timeout) override {
-        return WaitZwaveFlag(g_bZWaveStepDone, timeout);
+    bool WaitStepDone(std::uint8_t node, std::uint8_t callbackId,
+                      std::chrono::milliseconds timeout) override {
+        return WaitZwaveStepDone(node, callbackId, timeout);
     }
     bool Pause(std::chrono::milliseconds d) override {
         SceneThread& t = Thread();
@@ -80,7 +82,8 @@ StepOutcome RunStep(zwave::SceneStep step, ISceneClock& clock) {
             return StepOutcome::Absent;
         }
         SetNodeValue(step.target, step.value);
-        if (clock.WaitStepDone(zwave::kStepTimeout)) {
+        if (clock.WaitStepDone(step.target, zwave::BasicSetCallbackId(step.value),
+                               zwave::kStepTimeout)) {
             return StepOutcome::Done;
         }
         DebugWrite("ZWAVE_LoadMode Time out!\n");
@@ -137,7 +140,7 @@ SceneRun ZWAVE_LoadMode(int scene, ISceneClock& clock, const StepObserver& obser
         }
         StepResult result{i, step, StepOutcome::Stopped};
         if (!StopRequested()) {
-            g_bZWaveStepDone.store(0);
+            ClearZwaveStepDone();
             result.outcome = RunStep(step, clock);
             if (result.outcome != StepOutcome::Stopped && !clock.Pause(zwave::kStepGap)) {
                 result.outcome = StepOutcome::Stopped;

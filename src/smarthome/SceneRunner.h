@@ -27,8 +27,10 @@ inline constexpr std::uintptr_t kSceneLoaded = 1;
 class ISceneClock {
 public:
     virtual ~ISceneClock() = default;
-    /// Waits until the step-done flag is set, timeout at most; true when it was set.
-    virtual bool WaitStepDone(std::chrono::milliseconds timeout) = 0;
+    /// Waits, timeout at most, until the step's own device ends it: node reports, or the
+    /// transmission with callbackId ends; true when it did.
+    virtual bool WaitStepDone(std::uint8_t node, std::uint8_t callbackId,
+                              std::chrono::milliseconds timeout) = 0;
     /// Waits for d; false when the scene was stopped meanwhile.
     virtual bool Pause(std::chrono::milliseconds d) = 0;
 };

@@ -11,6 +11,7 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <functional>
 #include <mutex>
 #include <string>
 
@@ -28,9 +29,13 @@ class RecordingClock final : public ISceneClock {
 public:
     static constexpr auto kStepLimit = 1000ms;
 
-    bool WaitStepDone(std::chrono::milliseconds timeout) override {
+    bool WaitStepDone(std::uint8_t node, std::uint8_t callbackId,
+                      std::chrono::milliseconds timeout) override {
         Record("step " + std::to_string(timeout.count()));
-        return WaitZwaveFlag(g_bZWaveStepDone, std::min(timeout, kStepLimit));
+        if (onWait) {
+            onWait(node);
+        }
+        return WaitZwaveStepDone(node, callbackId, std::min(timeout, kStepLimit));
     }
     bool Pause(std::chrono::milliseconds d) override {
         Record("pause " + std::to_string(d.count()));
@@ -44,6 +49,9 @@ public:
         const std::lock_guard lock(m_lock);
         return m_waits;
     }
+
+    /// Runs on the scene's thread as a step begins to wait for its device.
+    std::function<void(int node)> onWait;
 
 private:
     std::mutex m_lock; ///< guards m_waits (the scene thread writes, the test reads)
@@ -150,6 +158,44 @@ TEST_F(SceneRunnerTest, StepsAfterAnEmptyOneRunAndEveryKindDoesItsPart) {
     EXPECT_EQ(NodeValue(2), 0) << "the last step switched it off again";
     EXPECT_EQ(HdmiInput(), (std::vector<std::uint8_t>{0, 0, 0, 2}));
     EXPECT_EQ(GetParamImage().Int(fields::hdmiPort, 0), 2);
+}
+
+TEST_F(SceneRunnerTest, AReportArrivingAfterItsStepTimedOutDoesNotEndALaterStep) {
+    m_sim->WithZWave([](ZWaveNetwork& n) { return n.Join(ZWaveDeviceKind::Plug); });
+    ASSERT_TRUE(ZwaveReadNodeList());
+    ASSERT_TRUE(zwave::NodePresent(GetParamImage(), 5));
+    Mute(4);
+    Mute(5);
+    zwave::SceneRecord record{};
+    record[0] = {4, zwave::kFirstKeySend};     // plug 4 sends its key, but reports too late
+    record[1] = {5, zwave::kFirstKeySend + 1}; // plug 5 never reports
+    record[2] = {3, 50};                       // the dimmer ends its step on transmission
+    record[3] = {5, zwave::kFirstKeySend + 2}; // plug 5 reports this one
+    zwave::StoreScene(GetParamImage(), 3, record);
+    int waits = 0;
+    int plug4WhenStep2Began = -1;
+    m_clock.onWait = [&](int node) {
+        switch (waits++) {
+        case 1: // plug 4's report of step 0 comes while step 1 waits for plug 5
+            m_sim->WithZWave([](ZWaveNetwork& n) { return n.NodeReport(4, 6); });
+            break;
+        case 2:
+            plug4WhenStep2Began = zwave::NodeValue(GetParamImage(), 4);
+            break;
+        case 3:
+            m_sim->WithZWave([node](ZWaveNetwork& n) { return n.NodeReport(node, 6); });
+            break;
+        default:
+            break;
+        }
+    };
+
+    const SceneRun run = ZWAVE_LoadMode(3, m_clock);
+
+    EXPECT_EQ(plug4WhenStep2Began, 6) << "plug 4's late report reached the application in step 1";
+    EXPECT_EQ(Outcomes(run),
+              (std::vector<std::string>{"0:timed out", "1:timed out", "2:done", "3:done"}));
+    EXPECT_EQ(m_log.Count("ZWAVE_LoadMode Time out!\n"), 2);
 }
 
 TEST_F(SceneRunnerTest, StepsNoRecordShouldHoldAreSkippedWithoutSending) {
