@@ -10,7 +10,10 @@
 
 #include <QFile>
 #include <QLineEdit>
+#include <QProcess>
 #include <QTimer>
+
+#include <functional>
 
 #include <string>
 
@@ -22,10 +25,60 @@ using zwave::SceneStep;
 
 constexpr int kMovie = 1;
 
+/// kvsim in a child process, serving the test's own bus; its standard input takes console
+/// lines.
+class KvsimChild {
+public:
+    KvsimChild(const QString& bus, const QString& trace) {
+        m_process.start(QStringLiteral(KVSIM_PATH),
+                        {QStringLiteral("--bus"), bus, QStringLiteral("--trace"), trace});
+    }
+    ~KvsimChild() {
+        m_process.write("quit\n");
+        if (!m_process.waitForFinished(3000)) {
+            m_process.kill();
+            m_process.waitForFinished(3000);
+        }
+    }
+    /// The next line kvsim prints ("kvsim: ..."); empty when none came within 5 s.
+    QString NextLine() {
+        while (!m_process.canReadLine()) {
+            if (!m_process.waitForReadyRead(5000)) {
+                return {};
+            }
+        }
+        return QString::fromUtf8(m_process.readLine()).trimmed();
+    }
+    /// Sends a console line and returns kvsim's answer.
+    QString Send(const char* line) {
+        m_process.write(QByteArray(line) + '\n');
+        return NextLine();
+    }
+
+private:
+    QProcess m_process;
+};
+
 /// A dimmer (node 2) and a smart plug (node 3) in the simulated network; the test goes from
 /// learning a key on the plug to running a scene that sends it, as a person would.
 class SceneEndToEndTest : public SmartPlugFixture {
 protected:
+    /// Learns and names a key, builds, saves and tests the Movie scene; storedMovie gives the
+    /// 56 bytes the processor holds for it.
+    void MovieStory(const std::function<std::vector<std::uint8_t>()>& storedMovie);
+
+    /// The data of the last smart-home memory write to this address since Mark().
+    std::vector<std::uint8_t> LastMemoryWrite(int address) const {
+        std::vector<std::uint8_t> data;
+        for (const Bytes& b : SinceMark(0x13)) {
+            if (b.size() > 5 && b[2] * 256 + b[3] == address) {
+                const auto begin = b.begin() + 5;
+                data.assign(begin, begin + std::min<std::ptrdiff_t>(b[4], b.end() - begin));
+            }
+        }
+        return data;
+    }
+
     /// The commands of a scene the simulator received since Mark(), oldest first, each with
     /// the second it arrived: "set NODE=VALUE" for a Basic Set, "hdmi INPUT" for the HDMI input.
     std::vector<std::pair<std::string, double>> SceneCommands() const {
@@ -68,8 +121,7 @@ protected:
     }
 };
 
-TEST_F(SceneEndToEndTest, AKeyLearnedAndRenamedEndsUpInAMovieSceneThatRunsInOrder) {
-    StartWith({ZWaveDeviceKind::Dimmer, ZWaveDeviceKind::Plug});
+void SceneEndToEndTest::MovieStory(const std::function<std::vector<std::uint8_t>()>& storedMovie) {
     ASSERT_NE(OpenWindow(), nullptr);
 
     // The plug learns its fifth key, which is then named "Projector".
@@ -124,7 +176,7 @@ TEST_F(SceneEndToEndTest, AKeyLearnedAndRenamedEndsUpInAMovieSceneThatRunsInOrde
     std::vector<std::uint8_t> expected(56, 0);
     const std::uint8_t movie[] = {2, 30, zwave::kDelayTarget, 2, zwave::kHdmiTarget, 2, 3, 132};
     std::copy(std::begin(movie), std::end(movie), expected.begin());
-    EXPECT_TRUE(QTest::qWaitFor([&] { return StoredScene(kMovie) == expected; }, 3000));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return storedMovie() == expected; }, 3000));
 
     // Test runs the saved scene behind the synchronisation dialog, without a question.
     QString syncText;
@@ -149,7 +201,31 @@ TEST_F(SceneEndToEndTest, AKeyLearnedAndRenamedEndsUpInAMovieSceneThatRunsInOrde
     ASSERT_EQ(commands.size(), 3u);
     EXPECT_GE(commands[1].second - commands[0].second, 2.0) << "the delay of 2 s between";
     EXPECT_TRUE(LastSceneRun().Complete());
+}
+
+TEST_F(SceneEndToEndTest, AKeyLearnedAndRenamedEndsUpInAMovieSceneThatRunsInOrder) {
+    StartWith({ZWaveDeviceKind::Dimmer, ZWaveDeviceKind::Plug});
+    MovieStory([this] { return StoredScene(kMovie); });
     EXPECT_EQ(Network([](sim::ZWaveNetwork& n) { return n.Nodes().at(2).value; }), 30);
+}
+
+TEST_F(SceneEndToEndTest, TheSameAgainstKvsimInItsOwnProcess) {
+    KvsimChild kvsim(m_dir.filePath(QStringLiteral("bus")),
+                     m_dir.filePath(QStringLiteral("trace.txt")));
+    ASSERT_TRUE(kvsim.NextLine().startsWith(QStringLiteral("kvsim: "))) << "kvsim serves";
+    for (const char* line : {"zwave add dimmer", "zwave add plug", "zwave learn ok 100"}) {
+        const QString answer = kvsim.Send(line);
+        ASSERT_TRUE(answer.startsWith(QStringLiteral("kvsim: "))) << line;
+    }
+    m_kinds = {ZWaveDeviceKind::Dimmer, ZWaveDeviceKind::Plug};
+    Start(); // the application finds kvsim on the bus
+    ASSERT_TRUE(WaitSynchronised(1));
+    Mark();
+    MovieStory([this] { return LastMemoryWrite(zwave::kSceneMemoryAddress + 56 * kMovie); });
+    // kvsim's own account: the dimmer at 30, the plug's learned key.
+    const QString list = kvsim.Send("zwave list");
+    EXPECT_TRUE(list.contains(QStringLiteral("node 2 dimmer value 30"))) << list.toStdString();
+    EXPECT_TRUE(list.contains(QStringLiteral("keys 4"))) << list.toStdString();
 }
 
 } // namespace
