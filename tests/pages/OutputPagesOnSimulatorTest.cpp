@@ -1,12 +1,15 @@
 #include "shell/SimFixture.h"
 
 #include "controls/CEqPanel.h"
+#include "controls/CGdipButton.h"
 #include "controls/CXBmpSlider.h"
 #include "image/MainFields.h"
 #include "image/ParamImage.h"
 #include "pages/CCompDlg.h"
+#include "pages/CDelayDlg.h"
 #include "pages/CDialogOutput.h"
 #include "pages/EqBandEditor.h"
+#include "pages/OutputNavRow.h"
 #include "pages/OutputPages.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/Commands.h"
@@ -17,6 +20,7 @@
 
 #include <QCheckBox>
 #include <QComboBox>
+#include <QLineEdit>
 #include <QRadioButton>
 #include <QTabBar>
 
@@ -212,6 +216,40 @@ TEST_F(OutputPagesOnSimulatorTest, CompressorRatioReachesOnlyTheChosenChannelEve
         modules.insert(b[3]);
     }
     EXPECT_EQ(modules, std::set<int>{5}) << "CH2 (module 6) stays as it was";
+}
+
+TEST_F(OutputPagesOnSimulatorTest, TypedDelayArrivesInSamplesAndAnUnchangedOneSendsNothing) {
+    CDialogOutput* output = OpenOutputPage();
+    ASSERT_NE(output, nullptr);
+    QTest::mouseClick(output->Navigation()->Button(OutputNavRow::kDelayId), Qt::LeftButton);
+    ASSERT_TRUE(QTest::qWaitFor(
+        [this] { return dynamic_cast<CDelayDlg*>(m_frame->View()->CurrentPage()) != nullptr; },
+        2000));
+    auto* page = dynamic_cast<CDelayDlg*>(m_frame->View()->CurrentPage());
+    QLineEdit* box = page->DelayBox(7); // CH8, module 12
+    ASSERT_TRUE(box->isEnabled());
+    const auto type = [box](const QString& text) {
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, text);
+        QTest::keyClick(box, Qt::Key_Return);
+    };
+
+    type(QStringLiteral("20"));
+    WaitQuiet();
+    Mark();
+    type(QStringLiteral("0.5")); // below the shortest delay: 1.5 ms
+    EXPECT_EQ(box->text(), QStringLiteral("1.5ms"));
+    const auto sent = WaitParams(12, 18, 1);
+    ASSERT_EQ(sent.size(), 1u);
+    EXPECT_EQ(sent[0][6] << 24 | sent[0][7] << 16 | sent[0][8] << 8 | sent[0][9], 72);
+
+    WaitQuiet();
+    Mark();
+    type(QStringLiteral("1.5"));
+    QTest::qWait(200);
+    EXPECT_TRUE(SinceMark(kCmdSetParam).empty());
+    EXPECT_TRUE(SinceMark(kCmdStoreWrite).empty());
 }
 
 } // namespace
