@@ -8,6 +8,7 @@
 #include "link/LinkReceiver.h"
 #include "protocol/CommandSink.h"
 #include "protocol/Commands.h"
+#include "protocol/Dispatcher.h"
 #include "protocol/Synchronize.h"
 #include "sim/InProcessBus.h"
 #include "sim/Simulator.h"
@@ -137,6 +138,7 @@ int LiveSession::Prepare() {
 int LiveSession::Open() {
     ParamImage& image = GetParamImage();
     image.InitDefaults();
+    InstallReportDispatcher();
     if (!ConnectUsbDevice(m_receiver.get())) {
         if (const std::string why = LastOpenFailure(); !why.empty()) {
             m_io.err << "kvctl: busy: " << why << "\n";

@@ -2,6 +2,7 @@
 
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
+#include "protocol/Dispatcher.h"
 
 namespace kv::sim {
 
@@ -25,6 +26,7 @@ SimLink::SimLink(SimOptions options, ILinkReceiver* receiver)
     }
     hid::SetHidBackends({m_bus});
     m_path = m_bus->Attach(*m_sim, "simulator");
+    InstallReportDispatcher();
     m_connected = ConnectUsbDevice(receiver);
 }
 

@@ -1,7 +1,7 @@
 #include "sim/SimProcessor.h"
 
 #include "image/ParamImage.h"
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 #include "sim/ParamEncoder.h"
 
 #include <algorithm>

@@ -2,7 +2,7 @@
 
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 
 #include <stdexcept>
 

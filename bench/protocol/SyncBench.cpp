@@ -7,6 +7,7 @@
 #include "link/LinkReceiver.h"
 #include "link/platform/HidBackend.h"
 #include "protocol/CommandSink.h"
+#include "protocol/Dispatcher.h"
 #include "protocol/Synchronize.h"
 #include "sim/InProcessBus.h"
 #include "sim/Simulator.h"
@@ -57,6 +58,7 @@ public:
         m_previous = kv::hid::HidBackends();
         kv::hid::SetHidBackends({m_bus});
         m_path = m_bus->Attach(*m_sim, "bench");
+        kv::InstallReportDispatcher();
         m_ok = kv::ConnectUsbDevice(&m_receiver);
     }
     ~Connection() {

@@ -3,7 +3,6 @@
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/DebugLog.h"
-#include "link/Dispatcher.h"
 #include "link/Event.h"
 #include "link/LinkReceiver.h"
 #include "link/platform/HidBackend.h"
@@ -37,6 +36,7 @@ struct AnswerWaiter {
 };
 
 std::atomic<int> g_answerWaitMs{kAckWaitMs};
+std::atomic<ReportHandler> g_reportHandler{nullptr};
 
 /// The link objects of one connection attempt (InitUsbObjects creates them anew). A reader
 /// thread keeps the objects of its own connection alive, so a reader that outlives its
@@ -182,7 +182,10 @@ bool ReadOnce(LinkObjects& o) {
     if (DebugEnabled()) {
         DebugHexLine("Read:", buffer, 1, 60);
     }
-    DispatchReport(buffer);
+    if (ReportHandler handler = g_reportHandler.load()) {
+        handler(buffer);
+    }
+    o.ackEvent.Set(); // a report arrived: the next paced write may go
     OfferAnswer(o, buffer);
     return true;
 }
@@ -476,6 +479,10 @@ int WriteStore(int address, std::span<const std::uint8_t> data) {
         static_cast<std::uint8_t>(address & 0xFF), static_cast<std::uint8_t>(length)};
     std::copy_n(data.begin(), length, buffer + 5);
     return WritePaced(buffer);
+}
+
+void SetReportHandler(ReportHandler handler) {
+    g_reportHandler.store(handler);
 }
 
 void SetAckEvent() {

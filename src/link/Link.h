@@ -94,6 +94,11 @@ void SetAnswerWait(std::chrono::milliseconds wait);
 /// not wait for an answer that will not come (a cancelled learning, for example).
 void SetAckEvent();
 
+/// What the reader does with each report before it counts as an answer (the report
+/// dispatcher of the layer above). Process-wide; none: reports only pace the writers.
+using ReportHandler = void (*)(const std::uint8_t* report);
+void SetReportHandler(ReportHandler handler);
+
 /// Reads one report and dispatches it; false only when the read itself failed.
 bool ReadUsbData();
 /// The reader thread's body.

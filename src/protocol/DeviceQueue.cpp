@@ -1,6 +1,6 @@
 #include "protocol/DeviceQueue.h"
 
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 
 #include <algorithm>
 #include <atomic>

@@ -4,7 +4,7 @@
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/DebugLog.h"
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
 #include "protocol/CoefficientEncoders.h"

@@ -6,6 +6,7 @@
 #include "protocol/CommandSink.h"
 #include "protocol/Commands.h"
 #include "protocol/DeviceQueue.h"
+#include "protocol/Dispatcher.h"
 #include "protocol/ParamSenders.h"
 #include "protocol/Synchronize.h"
 
@@ -23,6 +24,7 @@ bool IsConnected() {
 }
 
 bool Connect(ILinkReceiver* receiver) {
+    InstallReportDispatcher();
     if (!ConnectUsbDevice(receiver)) {
         return false;
     }

@@ -1,6 +1,6 @@
 #include "smarthome/ZwaveFrames.h"
 
-#include "link/ZWaveRelay.h"
+#include "protocol/ZWaveRelay.h"
 
 #include <algorithm>
 

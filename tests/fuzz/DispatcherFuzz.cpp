@@ -3,7 +3,7 @@
 // their fields, and relayed Z-Wave frames never name a node the tables do not hold.
 
 #include "FuzzSupport.h"
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
 

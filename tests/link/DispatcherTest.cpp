@@ -1,7 +1,7 @@
 #include "LinkFixture.h"
 
 #include "image/Encodings.h"
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 
 #include <functional>
 #include <string>

@@ -4,6 +4,7 @@
 #include "link/ConnectionState.h"
 #include "link/Link.h"
 #include "link/platform/UsbId.h"
+#include "protocol/Dispatcher.h"
 #include "support/FakeHid.h"
 #include "support/TestReceiver.h"
 
@@ -20,6 +21,7 @@ protected:
 
     void SetUp() override {
         unsetenv("KV_USB_ID");
+        InstallReportDispatcher();
         m_backend = std::make_shared<FakeBackend>();
         hid::SetHidBackends({m_backend});
         GetParamImage().InitDefaults();

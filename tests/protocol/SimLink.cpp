@@ -4,6 +4,7 @@
 #include "link/Link.h"
 #include "protocol/CommandSink.h"
 #include "protocol/Commands.h"
+#include "protocol/Dispatcher.h"
 #include "protocol/Synchronize.h"
 
 #include <algorithm>
@@ -15,6 +16,7 @@ SimLink::SimLink(sim::SimOptions options)
       m_bus(std::make_shared<sim::InProcessBus>()), m_previous(hid::HidBackends()) {
     hid::SetHidBackends({m_bus});
     m_path = m_bus->Attach(*m_sim, "test");
+    InstallReportDispatcher();
     m_connected = ConnectUsbDevice(this);
     InstallReadAllStarter();
 }

@@ -7,8 +7,8 @@
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
-#include "link/Dispatcher.h"
 #include "link/Link.h"
+#include "protocol/Dispatcher.h"
 #include "protocol/Synchronize.h"
 #include "sim/InProcessBus.h"
 #include "sim/Simulator.h"
@@ -188,6 +188,7 @@ protected:
     }
 
     static void RunProcedure(Op op, TestReceiver& receiver, Outcome& o) {
+        InstallReportDispatcher();
         if (!ConnectUsbDevice(&receiver)) {
             o.err = "not connected";
             return;
@@ -251,19 +252,21 @@ TEST_F(FaultMatrix, EachOperationCompletesExactlyOrFailsCleanly) {
         {"every 7th answer dropped", [](sim::SimOptions& o) { o.dropEvery = 7; }, {}},
         {"every 2nd answer dropped", [](sim::SimOptions& o) { o.dropEvery = 2; },
          AllFail("no answer")},
-        {"answers later than the wait",
-         [](sim::SimOptions& o) { o.latency = 3 * kAnswerWait; }, AllFail("no answer")},
-        {"unplugged during the read-all",
-         [](sim::SimOptions& o) { o.disconnectAfter = 20; }, AllFail("processor lost")},
+        {"answers later than the wait", [](sim::SimOptions& o) { o.latency = 3 * kAnswerWait; },
+         AllFail("no answer")},
+        {"unplugged during the read-all", [](sim::SimOptions& o) { o.disconnectAfter = 20; },
+         AllFail("processor lost")},
         {"unplugged after the read-all",
          [](sim::SimOptions& o) { o.disconnectAfter = kReadAllCommands + 8; },
          WritesFail("processor lost")},
         {"read-all asked for during the read-all",
-         [](sim::SimOptions& o) { o.reportAfter = 20; }, {}},
+         [](sim::SimOptions& o) { o.reportAfter = 20; },
+         {}},
         {"read-all asked for after the read-all",
-         [](sim::SimOptions& o) { o.reportAfter = kReadAllCommands + 8; }, {}},
-        {"stops reading during the read-all",
-         [](sim::SimOptions& o) { o.stopReadingAfter = 20; }, AllFail("no answer")},
+         [](sim::SimOptions& o) { o.reportAfter = kReadAllCommands + 8; },
+         {}},
+        {"stops reading during the read-all", [](sim::SimOptions& o) { o.stopReadingAfter = 20; },
+         AllFail("no answer")},
         {"stops reading after the read-all",
          [](sim::SimOptions& o) { o.stopReadingAfter = kReadAllCommands + 8; },
          WritesFail("no answer")},

@@ -2,8 +2,8 @@
 
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
-#include "link/Dispatcher.h"
 #include "link/Link.h"
+#include "protocol/Dispatcher.h"
 #include "sim/InProcessBus.h"
 #include "sim/Simulator.h"
 #include "support/TestReceiver.h"
@@ -18,6 +18,8 @@ namespace kv::test {
 /// The link paired with an in-process simulator.
 class SimFixture : public ::testing::Test {
 protected:
+    SimFixture() { InstallReportDispatcher(); }
+
     void StartSimulator(sim::SimOptions options = {}) {
         m_sim = std::make_unique<sim::Simulator>(std::move(options));
         m_bus = std::make_shared<sim::InProcessBus>();

@@ -42,6 +42,9 @@ inline constexpr int kMaxNodeId = 232;
 /// by setting the acknowledgement event.
 void DispatchReport(const std::uint8_t* report);
 
+/// Makes DispatchReport the link's report handler (once per process, before connecting).
+void InstallReportDispatcher();
+
 /// Registers the launcher of the read-all thread that reports 5 and 6 start (none: they
 /// are logged and nothing else happens).
 void SetReadAllStarter(void (*starter)());

@@ -1,11 +1,11 @@
-#include "link/ZWaveRelay.h"
+#include "protocol/ZWaveRelay.h"
 
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/DebugLog.h"
-#include "link/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
+#include "protocol/Dispatcher.h"
 
 #include <algorithm>
 #include <array>

@@ -1,12 +1,12 @@
-#include "link/Dispatcher.h"
+#include "protocol/Dispatcher.h"
 
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/DebugLog.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
-#include "link/ZWaveRelay.h"
 #include "protocol/ParamDecoder.h"
+#include "protocol/ZWaveRelay.h"
 
 #include <algorithm>
 #include <atomic>
@@ -202,6 +202,10 @@ void Dispatch(ParamImage& image, const std::uint8_t* b) {
 void DispatchReport(const std::uint8_t* report) {
     Dispatch(GetParamImage(), report);
     SetAckEvent();
+}
+
+void InstallReportDispatcher() {
+    SetReportHandler(&DispatchReport);
 }
 
 void SetReadAllStarter(void (*starter)()) {

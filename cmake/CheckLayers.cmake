@@ -1,0 +1,30 @@
+# Fails when a file of the Qt-free core includes a layer above its own, or Qt:
+#   cmake -DSRC=<folder holding image/, link/, protocol/> -P CheckLayers.cmake
+# image/ uses only itself, link/ image/ and itself, protocol/ those and itself.
+cmake_minimum_required(VERSION 3.25)
+set(allowed_image image)
+set(allowed_link image link)
+set(allowed_protocol image link protocol)
+
+set(problems "")
+foreach(layer IN ITEMS image link protocol)
+    file(GLOB_RECURSE files "${SRC}/${layer}/*.h" "${SRC}/${layer}/*.cpp")
+    foreach(path IN LISTS files)
+        file(STRINGS "${path}" lines REGEX "^[ \t]*#[ \t]*include")
+        file(RELATIVE_PATH name "${SRC}" "${path}")
+        foreach(line IN LISTS lines)
+            if(line MATCHES "include[ \t]*\"([^/\"]+)/")
+                set(included "${CMAKE_MATCH_1}")
+                if(NOT included IN_LIST allowed_${layer})
+                    string(APPEND problems "  ${name} includes ${included}/ (above ${layer}/)\n")
+                endif()
+            elseif(line MATCHES "include[ \t]*<(Q[A-Za-z]*)")
+                string(APPEND problems "  ${name} includes ${CMAKE_MATCH_1} (the core has no Qt)\n")
+            endif()
+        endforeach()
+    endforeach()
+endforeach()
+
+if(problems)
+    message(FATAL_ERROR "A lower layer includes a higher one:\n${problems}")
+endif()
