@@ -80,8 +80,9 @@ TEST_F(KvctlZwaveSceneTest, ShowPrintsEveryStepWithWhatThePageListsOfIt) {
     movie[0] = {2, zwave::kValueOn};
     movie[1] = {zwave::kDelayTarget, 3};
     movie[2] = {3, zwave::kFirstKeySend + 5};
-    movie[4] = {zwave::kHdmiTarget, 1}; // after the empty step 4
-    movie[5] = {9, 40};                 // no node 9
+    movie[3] = {zwave::kHdmiTarget, 2};
+    movie[5] = {zwave::kHdmiTarget, 1}; // after the empty step 5
+    movie[6] = {9, 40};                 // no node 9
     StoreAndRelease({{1, movie}});
 
     const Result r = Kvctl({"zwave", "scene", "show", "Movie"});
@@ -94,8 +95,9 @@ TEST_F(KvctlZwaveSceneTest, ShowPrintsEveryStepWithWhatThePageListsOfIt) {
          "text": "3s"},
         {"step": 3, "target": 3, "value": 133, "kind": "device", "listed": true, "node": 3,
          "present": true, "name": "TV box", "key": 5, "text": "遥控键:Power"},
-        {"step": 5, "target": 254, "value": 1, "kind": "hdmi", "listed": false, "input": 1},
-        {"step": 6, "target": 9, "value": 40, "kind": "device", "listed": false, "node": 9,
+        {"step": 4, "target": 254, "value": 2, "kind": "hdmi", "listed": true, "input": 2},
+        {"step": 6, "target": 254, "value": 1, "kind": "hdmi", "listed": false, "input": 1},
+        {"step": 7, "target": 9, "value": 40, "kind": "device", "listed": false, "node": 9,
          "present": false, "name": null, "text": "40"}
       ]})");
     EXPECT_EQ(nlohmann::json::parse(r.out, nullptr, false), expected) << r.out;
