@@ -1,4 +1,4 @@
-#include "shell/SimFixture.h"
+#include "smarthome/SmartPlugFixture.h"
 
 #include "image/ParamImage.h"
 #include "shell/CInfoDlg.h"
@@ -27,63 +27,25 @@ using sim::KeyLearnOutcome;
 using sim::ZWaveDeviceKind;
 using sim::ZWaveNetwork;
 
-/// The application on the simulated processor with smart plugs; the key files live in the
-/// test's own documents folder. The test clicks through the remote-key page.
-class RemoteLearnPageTest : public SimFixture {
+/// The smart-plug window's fixture with plugs only; the test clicks through its remote-key
+/// page and watches the wait window.
+class RemoteLearnPageTest : public SmartPlugFixture {
 protected:
-    void SetUp() override {
-        SimFixture::SetUp();
-        RegisterSmartHomeWindows();
-        g_bZWaveSynchronised.store(0);
-        SetKeyDirectory(m_dir.filePath(QStringLiteral("Documents/593/Plug")));
-    }
     void TearDown() override {
         m_watch.stop();
-        if (LanguageIndex() != kChinese && m_frame) {
-            m_frame->OnCommand(cmd::kLanguage);
-        }
-        SimFixture::TearDown();
-        SetKeyDirectory(QString());
-        for (ToolWindow which : {ToolWindow::SmartPlug, ToolWindow::ZwaveEdit,
-                                 ToolWindow::ZwaveSwitch, ToolWindow::ZwaveLight}) {
-            RegisterToolWindow(which, nullptr);
-        }
-    }
-
-    template <typename Fn>
-    auto Network(Fn&& fn) {
-        return device::RunningSimulator()->WithZWave(std::forward<Fn>(fn));
+        SmartPlugFixture::TearDown();
     }
 
     /// Starts connected with smart plugs as nodes 2.. named "Plug 2" ..., learning quickly.
     void StartWithPlugs(int plugs) {
-        StartConnected();
-        Network([plugs](ZWaveNetwork& n) {
-            for (int i = 0; i < plugs; ++i) {
-                n.Join(ZWaveDeviceKind::Plug);
-            }
-            n.SetLearnDelay(std::chrono::milliseconds(100));
-            return 0;
-        });
+        StartWith(
+            std::vector<ZWaveDeviceKind>(static_cast<std::size_t>(plugs), ZWaveDeviceKind::Plug));
     }
 
     /// Opens the smart-plug window, waits for its hub read, and shows its remote-key page.
     CRemoteLearnDlg* OpenPage() {
-        m_frame->OnCommand(cmd::kSmartPlug);
-        m_window =
-            qobject_cast<CDialogHomeTheater*>(GetAppState().OpenWindow(ToolWindow::SmartPlug));
-        EXPECT_NE(m_window, nullptr);
-        if (!m_window) {
+        if (!OpenWindow()) {
             return nullptr;
-        }
-        if (device::IsConnected()) {
-            EXPECT_TRUE(QTest::qWaitFor([] { return g_bZWaveSynchronised.load() == 1; }, 10000));
-            EXPECT_TRUE(QTest::qWaitFor([] { return !GetAppState().syncDialog; }, 5000));
-        }
-        ParamImage& image = GetParamImage();
-        for (int node : zwave::PresentDevices(image)) {
-            const std::u16string name = u"Plug " + std::u16string(1, char16_t(u'0' + node));
-            zwave::StoreDeviceRecord(image, node, {zwave::kSwitchType, name});
         }
         m_window->ShowTab(CDialogHomeTheater::kLearnTab);
         CRemoteLearnDlg* page = m_window->KeyPage();
@@ -113,46 +75,12 @@ protected:
     }
 
     static void ClickRow(CRemoteLearnDlg* page, int row) {
-        QTreeWidget* list = page->KeyList();
-        QTreeWidgetItem* item = list->topLevelItem(row);
-        ASSERT_NE(item, nullptr) << "row " << row;
-        list->scrollToItem(item);
-        QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
-                          list->visualItemRect(item).center());
-    }
-
-    static void Click(QWidget* page, int id) {
-        auto* button = qobject_cast<QPushButton*>(FindControl(page, id));
-        ASSERT_NE(button, nullptr) << "control " << id;
-        QTest::mouseClick(button, Qt::LeftButton);
+        SmartPlugFixture::ClickRow(page->KeyList(), row);
     }
 
     /// Each row of the key list: "number|name|status".
     static std::vector<QString> Rows(CRemoteLearnDlg* page) {
-        std::vector<QString> rows;
-        QTreeWidget* list = page->KeyList();
-        for (int r = 0; r < list->topLevelItemCount(); ++r) {
-            const QTreeWidgetItem* item = list->topLevelItem(r);
-            rows.push_back(item->text(0) + QLatin1Char('|') + item->text(1) + QLatin1Char('|') +
-                           item->text(2));
-        }
-        return rows;
-    }
-
-    /// The Basic Set frames the simulator received since Mark(): (node, value) each.
-    std::vector<std::pair<int, int>> BasicSets() const {
-        std::vector<std::pair<int, int>> sets;
-        for (const Bytes& b : SinceMark(0x12)) {
-            if (b.size() > 12 && b[3] == 1 && b[6] == 0x13 && b[9] == 0x20) {
-                sets.emplace_back(b[7], b[11]);
-            }
-        }
-        return sets;
-    }
-
-    static QString InfoText() {
-        auto* info = qobject_cast<CInfoDlg*>(GetAppState().OpenWindow(ToolWindow::Info));
-        return info && info->isVisible() ? info->Text() : QString();
+        return SmartPlugFixture::Rows(page->KeyList());
     }
 
     static QString Status(int node, int key) {
@@ -161,7 +89,6 @@ protected:
                                                         : QStringLiteral("-");
     }
 
-    CDialogHomeTheater* m_window = nullptr;
     QTimer m_watch;
     std::vector<QString> m_waitTexts;
 };
