@@ -132,6 +132,17 @@ int CommandQueue::Replaced() const {
     return m_replaced;
 }
 
+bool CommandQueue::Waiting(const Command& command) const {
+    const auto target = CommandTarget(command);
+    if (!target) {
+        return false;
+    }
+    std::lock_guard lock(m_lock);
+    return std::any_of(m_queue.begin(), m_queue.end(), [&target](const Entry& queued) {
+        return queued.kind == Kind::Write && queued.target == target;
+    });
+}
+
 void CommandQueue::Perform(Entry& entry) {
     Delivery result = Delivery::Answered;
     switch (entry.kind) {

@@ -61,6 +61,9 @@ public:
     void Close();
     /// Commands replaced by a newer one for the same target since the queue started.
     int Replaced() const;
+    /// True while a write for the same target as command waits its turn (the one being
+    /// written does not count).
+    bool Waiting(const Command& command) const;
 
 private:
     enum class Kind { Write, Pause, Exchange, Post };

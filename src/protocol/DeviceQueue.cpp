@@ -6,6 +6,7 @@
 #include <atomic>
 #include <mutex>
 #include <utility>
+#include <vector>
 
 namespace kv {
 
@@ -81,6 +82,7 @@ std::atomic<bool> g_statusQueryPending{false};
 void OpenDeviceQueue() {
     DeviceSink& sink = Forwarder();
     ICommandSink& below = CommandSink();
+    SetStoreWriteWaiting(&StoreWriteWaiting);
     if (&below != &sink && sink.Open(below)) {
         sink.m_previous = SetCommandSink(&sink);
     }
@@ -104,6 +106,15 @@ bool CloseDeviceQueue(std::chrono::milliseconds drainWait) {
 
 std::shared_ptr<CommandQueue> DeviceQueue() {
     return Forwarder().Queue();
+}
+
+bool StoreWriteWaiting(int address, int length) {
+    const auto queue = DeviceQueue();
+    if (!queue || address < 0 || address > 0xFFFF || length < 0 || length > 0xFF) {
+        return false;
+    }
+    const std::vector<std::uint8_t> data(static_cast<std::size_t>(length));
+    return queue->Waiting(BuildStoreWrite(address, data));
 }
 
 bool FlushDeviceQueue() {

@@ -29,6 +29,11 @@ std::shared_ptr<CommandQueue> DeviceQueue();
 /// last flush was written in full (true when no queue is open).
 bool FlushDeviceQueue();
 
+/// True while the open device's queue holds a store write of length bytes at address that
+/// has not been written yet: the image already holds newer bytes there than any answer the
+/// processor can give before that write.
+bool StoreWriteWaiting(int address, int length);
+
 using StatusBytes = std::array<std::uint8_t, kStatusRecordSize>;
 /// Queues a status query (command 14) unless one is still on its way, and returns at once.
 /// onStatus gets a copy of the status record when the answer came (on the owner thread).

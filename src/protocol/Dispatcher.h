@@ -49,4 +49,9 @@ void InstallReportDispatcher();
 /// are logged and nothing else happens).
 void SetReadAllStarter(void (*starter)());
 
+/// Registers the check that tells whether a store write of length bytes at address still
+/// waits its turn; an answer for such bytes is then not copied into the image, which
+/// already holds the newer bytes (none: every answer is copied).
+void SetStoreWriteWaiting(bool (*waiting)(int address, int length));
+
 } // namespace kv
