@@ -11,6 +11,7 @@
 #include "smarthome/CDlgZwaveList.h"
 #include "smarthome/CRemoteLearnDlg.h"
 #include "smarthome/KeyFile.h"
+#include "smarthome/WaitWindowWatch.h"
 #include "smarthome/ZwaveNodes.h"
 
 #include <QComboBox>
@@ -55,23 +56,7 @@ protected:
 
     /// Records every text the wait window shows, with its colour; calls act(text) on each.
     void WatchWait(std::function<void(const QString&)> act = {}) {
-        QObject::connect(&m_watch, &QTimer::timeout, [this, act] {
-            CWaitDlg* wait = GetAppState().waitDialog;
-            if (!wait) {
-                return;
-            }
-            const auto colour = wait->TextColour();
-            const QString seen =
-                wait->Text() + QLatin1Char(' ') + (colour ? colour->name() : QString());
-            if (!m_waitTexts.empty() && m_waitTexts.back() == seen) {
-                return;
-            }
-            m_waitTexts.push_back(seen);
-            if (act) {
-                act(wait->Text());
-            }
-        });
-        m_watch.start(5);
+        WatchWaitWindow(m_watch, m_waitTexts, std::move(act));
     }
 
     static void ClickRow(CRemoteLearnDlg* page, int row) {

@@ -13,6 +13,7 @@
 #include "smarthome/CDlgZwaveLight.h"
 #include "smarthome/CDlgZwaveList.h"
 #include "smarthome/CDlgZwaveSwitch.h"
+#include "smarthome/WaitWindowWatch.h"
 #include "smarthome/ZwaveNodes.h"
 #include "widgets/CIconListCtrl.h"
 
@@ -64,23 +65,11 @@ protected:
     /// colour; when it asks for a confirmation the user presses the device's button (node
     /// pressNode, 0 for the new device).
     void WatchWait(int pressNode) {
-        QObject::connect(&m_watch, &QTimer::timeout, [this, pressNode] {
-            CWaitDlg* wait = GetAppState().waitDialog;
-            if (!wait) {
-                return;
-            }
-            const auto colour = wait->TextColour();
-            const QString seen =
-                wait->Text() + QLatin1Char(' ') + (colour ? colour->name() : QString());
-            if (!m_waitTexts.empty() && m_waitTexts.back() == seen) {
-                return;
-            }
-            m_waitTexts.push_back(seen);
-            if (wait->Text().startsWith(QStringLiteral("请长按3秒"))) {
+        WatchWaitWindow(m_watch, m_waitTexts, [this, pressNode](const QString& text) {
+            if (text.startsWith(QStringLiteral("请长按3秒"))) {
                 Network([pressNode](ZWaveNetwork& n) { return n.Press(pressNode); });
             }
         });
-        m_watch.start(5);
     }
 
     static void Click(CIconListCtrl* list, int node, Qt::MouseButton button = Qt::LeftButton) {
