@@ -180,15 +180,7 @@ void SceneEndToEndTest::MovieStory(const std::function<std::vector<std::uint8_t>
 
     // Test runs the saved scene behind the synchronisation dialog, without a question.
     QString syncText;
-    QTimer::singleShot(100, [&] {
-        if (CSynDlg* sync = GetAppState().syncDialog) {
-            syncText = sync->Text();
-        }
-    });
-    Mark();
-    Click(page, CDialogZwaveRemoter::kTestId);
-    ASSERT_TRUE(
-        QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; }, 20000));
+    ASSERT_TRUE(TestScene(page, 20000, &syncText));
     EXPECT_TRUE(m_boxes->shown.empty());
     EXPECT_EQ(syncText, QStringLiteral("载入情景中……"));
     ASSERT_TRUE(QTest::qWaitFor([&] { return SceneCommands().size() >= 3; }, 3000));

@@ -242,15 +242,7 @@ TEST_F(ScenePageTest, AMovieSceneBuiltWithTheControlsIsSavedAndRunOnTest) {
     // Test asks to save the changed list first, then runs it behind the sync dialog.
     m_boxes->answers = {BoxAnswer::Yes};
     QString syncText;
-    QTimer::singleShot(100, [&] {
-        if (CSynDlg* sync = GetAppState().syncDialog) {
-            syncText = sync->Text();
-        }
-    });
-    Mark();
-    Click(page, CDialogZwaveRemoter::kTestId);
-    ASSERT_TRUE(
-        QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; }, 15000));
+    ASSERT_TRUE(TestScene(page, 15000, &syncText));
     ASSERT_EQ(m_boxes->shown.size(), 1u);
     EXPECT_EQ(m_boxes->shown[0].text, QStringLiteral("情景已更改，保存并测试？"));
     EXPECT_EQ(syncText, QStringLiteral("载入情景中……"));
@@ -261,10 +253,7 @@ TEST_F(ScenePageTest, AMovieSceneBuiltWithTheControlsIsSavedAndRunOnTest) {
     EXPECT_FALSE(page->Changed());
 
     // An unchanged scene runs at once.
-    Mark();
-    Click(page, CDialogZwaveRemoter::kTestId);
-    ASSERT_TRUE(
-        QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; }, 15000));
+    ASSERT_TRUE(TestScene(page, 15000));
     EXPECT_EQ(m_boxes->shown.size(), 1u) << "no question";
     EXPECT_EQ(BasicSets(), (std::vector<std::pair<int, int>>{{3, 50}, {4, 133}, {2, 99}}));
 }
@@ -296,9 +285,11 @@ TEST_F(ScenePageTest, HdmiStepsHaveRowsAreAddedAndReplacedAndKeepTheirPlaceOnSav
                                     QStringLiteral("3|延时|3秒"), QStringLiteral("4|HDMI|HDMI1")}));
     EXPECT_TRUE(page->Changed());
     Click(page, CDialogZwaveRemoter::kSaveId);
-    const auto expected =
-        Bytes56({{zwave::kHdmiTarget, 3}, {zwave::kHdmiTarget, 1}, {zwave::kDelayTarget, 3},
-                 {zwave::kHdmiTarget, 9}, {zwave::kHdmiTarget, 0}});
+    const auto expected = Bytes56({{zwave::kHdmiTarget, 3},
+                                   {zwave::kHdmiTarget, 1},
+                                   {zwave::kDelayTarget, 3},
+                                   {zwave::kHdmiTarget, 9},
+                                   {zwave::kHdmiTarget, 0}});
     EXPECT_TRUE(QTest::qWaitFor([&] { return StoredScene(0) == expected; }, 3000));
 
     // A processor whose first HDMI input is its Android box names the inputs as the music
@@ -309,9 +300,10 @@ TEST_F(ScenePageTest, HdmiStepsHaveRowsAreAddedAndReplacedAndKeepTheirPlaceOnSav
     GetParamImage().SetModel(model);
     EXPECT_EQ(inputs->itemText(0), QStringLiteral("Android"));
     EXPECT_EQ(inputs->itemText(3), QStringLiteral("HDMI3"));
-    EXPECT_EQ(Rows(page->StepList()),
-              (std::vector<QString>{QStringLiteral("1|HDMI|HDMI3"), QStringLiteral("2|HDMI|HDMI1"),
-                                    QStringLiteral("3|延时|3秒"), QStringLiteral("5|HDMI|Android")}));
+    EXPECT_EQ(
+        Rows(page->StepList()),
+        (std::vector<QString>{QStringLiteral("1|HDMI|HDMI3"), QStringLiteral("2|HDMI|HDMI1"),
+                              QStringLiteral("3|延时|3秒"), QStringLiteral("5|HDMI|Android")}));
 }
 
 TEST_F(ScenePageTest, AScenesLongerThanTheSyncTimeOutIsNotReportedAsAFailure) {
@@ -325,10 +317,7 @@ TEST_F(ScenePageTest, AScenesLongerThanTheSyncTimeOutIsNotReportedAsAFailure) {
     record[1] = {2, zwave::kValueOn};
     CDialogZwaveRemoter* page = OpenScene(zwave::kScenePowerOff, record);
     ASSERT_NE(page, nullptr);
-    Mark();
-    Click(page, CDialogZwaveRemoter::kTestId);
-    ASSERT_TRUE(
-        QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; }, 15000));
+    ASSERT_TRUE(TestScene(page, 15000));
     EXPECT_TRUE(m_boxes->shown.empty()) << m_boxes->shown.front().text.toStdString();
     EXPECT_TRUE(LastSceneRun().Complete());
     EXPECT_EQ(BasicSets(), (std::vector<std::pair<int, int>>{{2, 99}}));

@@ -4,17 +4,20 @@
 
 #include "image/ParamImage.h"
 #include "shell/CInfoDlg.h"
+#include "shell/CSynDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
 #include "shell/ToolWindows.h"
 #include "sim/ZWaveNetwork.h"
 #include "smarthome/CDialogHomeTheater.h"
+#include "smarthome/CDialogZwaveRemoter.h"
 #include "smarthome/KeyFile.h"
 #include "smarthome/SceneRunner.h"
 #include "smarthome/ZwaveNodes.h"
 
 #include <QComboBox>
 #include <QPushButton>
+#include <QTimer>
 #include <QTreeWidget>
 
 #include <string>
@@ -103,6 +106,22 @@ protected:
         list->scrollToItem(item);
         QTest::mouseClick(list->viewport(), Qt::LeftButton, {},
                           list->visualItemRect(item).center());
+    }
+
+    /// Marks the trace, presses the scene page's Test button and waits up to timeoutMs for
+    /// the scene to end and the synchronisation dialog to close; syncText, when given, gets
+    /// the text the dialog showed. False when the scene did not end in time.
+    bool TestScene(QWidget* page, int timeoutMs, QString* syncText = nullptr) {
+        QTimer::singleShot(100, [syncText] {
+            CSynDlg* sync = GetAppState().syncDialog;
+            if (syncText && sync) {
+                *syncText = sync->Text();
+            }
+        });
+        Mark();
+        Click(page, CDialogZwaveRemoter::kTestId);
+        return QTest::qWaitFor([] { return !SceneRunning() && !GetAppState().syncDialog; },
+                               timeoutMs);
     }
 
     /// Picks an entry of a combo box with the keyboard, as a person would.
