@@ -3,10 +3,10 @@
 #include "protocol/Dispatcher.h"
 
 #include <algorithm>
+#include <array>
 #include <atomic>
 #include <mutex>
 #include <utility>
-#include <vector>
 
 namespace kv {
 
@@ -109,12 +109,18 @@ std::shared_ptr<CommandQueue> DeviceQueue() {
 }
 
 bool StoreWriteWaiting(int address, int length) {
-    const auto queue = DeviceQueue();
-    if (!queue || address < 0 || address > 0xFFFF || length < 0 || length > 0xFF) {
+    if (address < 0 || address > 0xFFFF || length < 0 || length > 0xFF) {
         return false;
     }
-    const std::vector<std::uint8_t> data(static_cast<std::size_t>(length));
-    return queue->Waiting(BuildStoreWrite(address, data));
+    const auto queue = DeviceQueue();
+    if (!queue) {
+        return false;
+    }
+    // Only the address and length name the target; the bytes do not matter. No allocation:
+    // this runs on the reader thread for every store answer.
+    static constexpr std::array<std::uint8_t, 0xFF> kAnyBytes{};
+    return queue->Waiting(
+        BuildStoreWrite(address, std::span(kAnyBytes.data(), static_cast<std::size_t>(length))));
 }
 
 bool FlushDeviceQueue() {
