@@ -51,7 +51,7 @@ nlohmann::ordered_json ImageToJson(const ParamImage& image) {
 
     auto bands = nlohmann::ordered_json::array();
     for (int r = 0; r < kBandRecords; ++r) {
-        const BandRecord b = image.ReadRecord(r);
+        const EqBand b = image.ReadRecord(r);
         bands.push_back({{"record", r},
                          {"gainDb", b.gainDb},
                          {"freqHz", static_cast<int>(b.freqHz)},

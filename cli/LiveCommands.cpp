@@ -2,6 +2,7 @@
 
 #include "LiveSession.h"
 #include "LiveSupport.h"
+#include "image/EqBand.h"
 #include "image/FieldLimits.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
@@ -9,7 +10,6 @@
 #include "link/ConnectionState.h"
 #include "link/platform/HidBackend.h"
 #include "link/platform/UsbId.h"
-#include "protocol/BiquadDesigner.h"
 #include "protocol/CommandSink.h"
 #include "protocol/Commands.h"
 #include "protocol/Equaliser.h"
@@ -54,8 +54,8 @@ int Load(Args args, Io& io) {
         }
     }
     // A bad file is refused before connecting, into a scratch image.
-    const TruncatedFile truncated = HasOption("--force") ? TruncatedFile::Warn
-                                                         : TruncatedFile::Refuse;
+    const TruncatedFile truncated =
+        HasOption("--force") ? TruncatedFile::Warn : TruncatedFile::Refuse;
     ParamImage scratch;
     if (!ReadModeFileFor(path, scratch, truncated, io)) {
         return kExitBadInput;

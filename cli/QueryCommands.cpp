@@ -165,7 +165,7 @@ nlohmann::ordered_json GroupedBands(const ParamImage& image) {
     for (int g = 1; g <= 14; ++g) {
         auto bands = nlohmann::ordered_json::array();
         for (int b = 0; EqBandCommand(g, b); ++b) {
-            const BandRecord band = image.ReadBand(g, b);
+            const EqBand band = image.ReadBand(g, b);
             bands.push_back({{"band", b},
                              {"gainDb", band.gainDb},
                              {"freqHz", static_cast<int>(band.freqHz)},

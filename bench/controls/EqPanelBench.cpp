@@ -26,7 +26,7 @@ std::unique_ptr<kv::CEqPanel> MakePanel(bool channel) {
     panel->SetBandCount(10);
     if (channel) {
         panel->SetBandCount(13);
-        panel->Band(9).freq = 80.0f;
+        panel->Band(9).freqHz = 80.0f;
         panel->ApplyBandType(9, 3);
         panel->SetCrossoverSlope(9, 3);
     }
@@ -42,7 +42,7 @@ void BM_RecalcBand(benchmark::State& state) {
     auto panel = MakePanel(false);
     float gain = 0;
     for (auto _ : state) {
-        panel->Band(3).gain = gain;
+        panel->Band(3).gainDb = gain;
         panel->RecalcBand(3);
         gain = gain > 10 ? -10 : gain + 0.1f;
         benchmark::DoNotOptimize(panel->Band(3).response[100]);
@@ -54,7 +54,7 @@ void BM_RecalcCrossover(benchmark::State& state) {
     auto panel = MakePanel(true);
     float freq = 60;
     for (auto _ : state) {
-        panel->Band(9).freq = freq;
+        panel->Band(9).freqHz = freq;
         panel->RecalcBand(9);
         freq = freq > 200 ? 60 : freq + 1;
         benchmark::DoNotOptimize(panel->Band(12).response[100]);
@@ -103,7 +103,7 @@ void DragStep(benchmark::State& state, bool channel) {
     const int band = channel ? 9 : 3;
     int notifications = 0;
     QObject::connect(panel.get(), &kv::CEqPanel::bandChanged,
-                     [&notifications](const kv::EqBand&, int) { ++notifications; });
+                     [&notifications](const kv::EqPanelBand&, int) { ++notifications; });
     QImage image = Surface(*panel);
     const QPoint handle =
         panel->HandlePos(band) + QPoint(kv::CEqPanel::kPlotLeft, kv::CEqPanel::kPlotTop);

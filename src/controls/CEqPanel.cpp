@@ -94,17 +94,17 @@ constexpr std::array<std::array<int, 4>, 5> kMenuSections = {
     {{1, 1, 1, 1}, {18, 20, 1, 1}, {19, 21, 1, 1}, {4, 1, 1, 1}, {5, 1, 1, 1}}};
 
 bool HasGain(int type) {
-    return type == 1 || type == 4 || type == 5;
+    return type == kFilterPeq || type == kFilterLowShelf || type == kFilterHighShelf;
 }
 bool IsPassType(int type) {
-    return type == 2 || type == 3 || IsCrossoverType(type);
+    return type == kFilterLowPass || type == kFilterHighPass || IsCrossoverType(type);
 }
 float QMax(int type) {
-    return type == 1 ? kQMaxPeq : kQMaxOther;
+    return type == kFilterPeq ? kQMaxPeq : kQMaxOther;
 }
 /// Q range of the pointer and key edits: the narrow range for the pass and shelf types.
 float EditQMax(int type) {
-    return (type >= 2 && type <= 5) ? kQMaxOther : kQMaxPeq;
+    return (type >= kFilterLowPass && type <= kFilterHighShelf) ? kQMaxOther : kQMaxPeq;
 }
 float RoundTenth(float v) {
     return std::round(v * 10.0f) / 10.0f;
@@ -127,13 +127,13 @@ QColor WithAlpha(QColor c, int alpha) {
 
 /// Type the context menu shows as current: the family for crossover sections.
 int MenuType(int type) {
-    if (type >= 1 && type <= 5) {
+    if (type >= kFilterPeq && type <= kFilterHighShelf) {
         return type;
     }
     if (IsCrossoverType(type)) {
-        return IsLowPassFamily(type) ? 2 : 3;
+        return IsLowPassFamily(type) ? kFilterLowPass : kFilterHighPass;
     }
-    return 0;
+    return kFilterNone;
 }
 
 struct KindTitle {
@@ -151,7 +151,7 @@ constexpr std::array<KindTitle, 7> kKindTitles = {{{"话筒A均衡", "Mic A EQ"}
 } // namespace
 
 CEqPanel::CEqPanel(QWidget* parent) : QWidget(parent), m_bands(kMaxBands) {
-    qRegisterMetaType<kv::EqBand>();
+    qRegisterMetaType<kv::EqPanelBand>();
     for (int i = 0; i < kMaxBands; ++i) {
         m_bands[std::size_t(i)].index = i;
     }
@@ -185,12 +185,12 @@ void CEqPanel::SetBandGain(float value, int index) {
     if (!ValidIndex(index) || !std::isfinite(value)) {
         return;
     }
-    EqBand& b = m_bands[std::size_t(index)];
-    b.gain = value;
+    EqPanelBand& b = m_bands[std::size_t(index)];
+    b.gainDb = value;
     if (b.type == kFilterLowPass || b.type == kFilterHighPass || b.type > kFilterHighShelf) {
-        b.gain = 0.0f;
+        b.gainDb = 0.0f;
     }
-    b.gain = std::clamp(b.gain, m_gainLimitLow, m_gainLimitHigh);
+    b.gainDb = std::clamp(b.gainDb, m_gainLimitLow, m_gainLimitHigh);
     RecalcBand(index);
 }
 
@@ -198,7 +198,7 @@ void CEqPanel::SetBandQ(float value, int index) {
     if (!ValidIndex(index) || !std::isfinite(value) || std::fabs(value) < 1e-7f) {
         return;
     }
-    EqBand& b = m_bands[std::size_t(index)];
+    EqPanelBand& b = m_bands[std::size_t(index)];
     b.q = std::clamp(value, kQMin, QMax(b.type));
     RecalcBand(index);
 }
@@ -207,15 +207,15 @@ void CEqPanel::SetBandCount(int n) {
     m_bandCount = std::clamp(n, 0, kMaxBands);
     if (m_bandCount == 7 || m_bandCount == 10) {
         for (int i = 0; i < m_bandCount; ++i) {
-            EqBand& b = m_bands[std::size_t(i)];
-            b.freq = float(i < 7 ? kIsoFreq7[std::size_t(i)] : kIsoFreqUpper[std::size_t(i - 7)]);
+            EqPanelBand& b = m_bands[std::size_t(i)];
+            b.freqHz = float(i < 7 ? kIsoFreq7[std::size_t(i)] : kIsoFreqUpper[std::size_t(i - 7)]);
             b.type = kFilterPeq;
             b.q = kQReset;
         }
     }
     for (int i = 0; i < m_bandCount; ++i) {
         m_bands[std::size_t(i)].index = i;
-        m_bands[std::size_t(i)].gain = 0.0f;
+        m_bands[std::size_t(i)].gainDb = 0.0f;
         RecalcBand(i);
     }
     if (m_selected >= m_bandCount) {
@@ -228,16 +228,16 @@ void CEqPanel::RecalcBand(int index) {
     if (!ValidIndex(index)) {
         return;
     }
-    EqBand& b = m_bands[std::size_t(index)];
+    EqPanelBand& b = m_bands[std::size_t(index)];
     if (b.type == kFilterNone) {
         return;
     }
     if (IsChannelKind() && index == kCrossoverBand) {
         for (int k = kCrossoverBand + 1; k <= kCrossoverBand + 3; ++k) {
-            EqBand& s = m_bands[std::size_t(k)];
-            s.freq = b.freq;
+            EqPanelBand& s = m_bands[std::size_t(k)];
+            s.freqHz = b.freqHz;
             s.q = b.q;
-            s.gain = 0.0f;
+            s.gainDb = 0.0f;
             RecalcBand(k);
         }
     }
@@ -251,11 +251,11 @@ void CEqPanel::ApplyBandType(int index, int type) {
     }
     if (IsChannelKind()) {
         SetBandGain(0.0f, index);
-        if (index == kCrossoverBand && type >= 1 && type <= 5) {
+        if (index == kCrossoverBand && type >= kFilterPeq && type <= kFilterHighShelf) {
             for (int k = kCrossoverBand + 1; k <= kCrossoverBand + 3; ++k) {
                 SetBandGain(0.0f, k);
             }
-            const auto& sections = kMenuSections[std::size_t(type - 1)];
+            const auto& sections = kMenuSections[std::size_t(type - kFilterPeq)];
             for (int k = 0; k < 4; ++k) {
                 SetBandType(kCrossoverBand + k, sections[std::size_t(k)]);
             }
@@ -285,7 +285,7 @@ void CEqPanel::SetCrossoverSlope(int index, int slope) {
     const int current = m_bands[kCrossoverBand].type;
     const bool lowPass = current == kFilterLowPass || current % 2 == 0;
     for (int k = kCrossoverBand; k <= kCrossoverBand + 3; ++k) {
-        m_bands[std::size_t(k)].gain = 0.0f;
+        m_bands[std::size_t(k)].gainDb = 0.0f;
     }
     const std::array<int, 4> types = CrossoverSectionTypes(slope, lowPass);
     for (int k = 0; k < 4; ++k) {
@@ -308,12 +308,12 @@ void CEqPanel::HandleCommand(int id) {
 
 // --- Fields ----------------------------------------------------------------------------
 
-EqBand& CEqPanel::Band(int index) {
+EqPanelBand& CEqPanel::Band(int index) {
     Q_ASSERT(ValidIndex(index));
     return m_bands[std::size_t(std::clamp(index, 0, kMaxBands - 1))];
 }
 
-const EqBand& CEqPanel::Band(int index) const {
+const EqPanelBand& CEqPanel::Band(int index) const {
     Q_ASSERT(ValidIndex(index));
     return m_bands[std::size_t(std::clamp(index, 0, kMaxBands - 1))];
 }
@@ -408,8 +408,8 @@ double CEqPanel::PlotXToFreq(double x) const {
 }
 
 QPoint CEqPanel::HandlePos(int index) const {
-    const EqBand& b = Band(index);
-    return {FreqToPlotX(b.freq), TruncToInt32(GainToPlotY(b.gain))};
+    const EqPanelBand& b = Band(index);
+    return {FreqToPlotX(b.freqHz), TruncToInt32(GainToPlotY(b.gainDb))};
 }
 
 float CEqPanel::PlotFrequency(int i) const {
@@ -436,13 +436,13 @@ void CEqPanel::RebuildFrequencyTable() {
     }
 }
 
-void CEqPanel::ComputeResponse(EqBand& band) {
-    const Biquad c = DesignBiquad(band.type, band.gain, band.freq, band.q, 0.0, kSampleRate);
+void CEqPanel::ComputeResponse(EqPanelBand& band) {
+    const Biquad c = DesignBiquad(band.type, band.gainDb, band.freqHz, band.q, 0.0, kSampleRate);
     const MagnitudeTerms t = MakeMagnitudeTerms(c);
     for (int i = 0; i < kEqResponsePoints; ++i) {
         band.response[std::size_t(i)] = float(MagnitudeDb(t, m_phi[std::size_t(i)]));
     }
-    if (band.type == kFilterPeq && band.freq > 0.0f) {
+    if (band.type == kFilterPeq && band.freqHz > 0.0f) {
         // Put the point nearest the centre on the band's exact gain, so the drawn peak
         // never falls short of the value the user set.
         int w = PlotRect().width();
@@ -450,10 +450,10 @@ void CEqPanel::ComputeResponse(EqBand& band) {
             w = kEqResponsePoints;
         }
         const double step = double(w) / kEqResponsePoints;
-        const int px = TruncToInt32(w * std::log10(double(band.freq) / m_axisFreqMin) / Span());
+        const int px = TruncToInt32(w * std::log10(double(band.freqHz) / m_axisFreqMin) / Span());
         const int k = TruncToInt32(px / step);
         if (k >= 0 && k < kEqResponsePoints) {
-            band.response[std::size_t(k)] = band.gain;
+            band.response[std::size_t(k)] = band.gainDb;
         }
     }
 }
@@ -466,10 +466,10 @@ void CEqPanel::NotifyChanged(int index) {
     }
 }
 
-void CEqPanel::ClampBand(EqBand& b) const {
-    b.gain = std::clamp(b.gain, b.gainMin, b.gainMax);
+void CEqPanel::ClampBand(EqPanelBand& b) const {
+    b.gainDb = std::clamp(b.gainDb, b.gainMin, b.gainMax);
     b.q = std::clamp(b.q, kQMin, EditQMax(b.type));
-    b.freq = std::clamp(b.freq, b.freqMin, b.freqMax);
+    b.freqHz = std::clamp(b.freqHz, b.freqMin, b.freqMax);
 }
 
 int CEqPanel::HitTest(QPoint plotPos, int radius, bool highest) const {
@@ -531,20 +531,20 @@ void CEqPanel::mouseMoveEvent(QMouseEvent* event) {
         m_moved = std::abs(pt.x() - m_press.x()) > 1 || std::abs(pt.y() - m_press.y()) > 1;
     }
     if (m_selected >= 0 && m_moved) {
-        EqBand& b = m_bands[std::size_t(m_selected)];
+        EqPanelBand& b = m_bands[std::size_t(m_selected)];
         if (m_leftDown) {
             const QRect plot = PlotRect();
-            b.freq = float(PlotXToFreq(pt.x()));
+            b.freqHz = float(PlotXToFreq(pt.x()));
             if (HasGain(b.type)) {
                 const double range = m_axisGainMax - m_axisGainMin;
                 const double g =
                     m_axisGainMax - double(pt.y() - m_grabY) / std::max(plot.height(), 1) * range;
-                b.gain = RoundTenth(float(g));
+                b.gainDb = RoundTenth(float(g));
             } else {
-                b.gain = 0.0f;
+                b.gainDb = 0.0f;
             }
-            b.gain = std::clamp(b.gain, b.gainMin, b.gainMax);
-            b.freq = std::clamp(b.freq, b.freqMin, b.freqMax);
+            b.gainDb = std::clamp(b.gainDb, b.gainMin, b.gainMax);
+            b.freqHz = std::clamp(b.freqHz, b.freqMin, b.freqMax);
             RecalcBand(m_selected);
             NotifyChanged(m_selected);
         } else if (m_rightDown) {
@@ -592,9 +592,9 @@ void CEqPanel::wheelEvent(QWheelEvent* event) {
         event->ignore();
         return;
     }
-    EqBand& b = m_bands[std::size_t(m_selected)];
-    b.gain = RoundTenth(b.gain + (d > 0 ? 0.1f : -0.1f));
-    b.gain = std::clamp(b.gain, b.gainMin, b.gainMax);
+    EqPanelBand& b = m_bands[std::size_t(m_selected)];
+    b.gainDb = RoundTenth(b.gainDb + (d > 0 ? 0.1f : -0.1f));
+    b.gainDb = std::clamp(b.gainDb, b.gainMin, b.gainMax);
     RecalcBand(m_selected);
     NotifyChanged(m_selected);
     update();
@@ -611,7 +611,7 @@ void CEqPanel::keyPressEvent(QKeyEvent* event) {
 void CEqPanel::ApplyKey(QKeyEvent* event) {
     const int last = std::max(VisibleBandCount() - 1, 0);
     const bool fine = event->modifiers().testFlag(Qt::ControlModifier);
-    EqBand& b = m_bands[std::size_t(m_selected)];
+    EqPanelBand& b = m_bands[std::size_t(m_selected)];
     const int key = event->key();
     switch (key) {
     case Qt::Key_PageUp:
@@ -632,21 +632,21 @@ void CEqPanel::ApplyKey(QKeyEvent* event) {
         return;
     case Qt::Key_Left:
     case Qt::Key_Right: {
-        float step = b.freq > 10000.0f  ? 100.0f
-                     : b.freq > 1000.0f ? 10.0f
-                     : b.freq > 100.0f  ? 5.0f
-                                        : 2.0f;
+        float step = b.freqHz > 10000.0f  ? 100.0f
+                     : b.freqHz > 1000.0f ? 10.0f
+                     : b.freqHz > 100.0f  ? 5.0f
+                                          : 2.0f;
         if (fine) {
             step += 1.0f;
         }
-        b.freq += key == Qt::Key_Left ? -step : step;
+        b.freqHz += key == Qt::Key_Left ? -step : step;
         break;
     }
     case Qt::Key_Up:
     case Qt::Key_Down:
         if (HasGain(b.type)) {
             const float step = fine ? 0.1f : 0.2f;
-            b.gain = RoundTenth(b.gain + (key == Qt::Key_Up ? step : -step));
+            b.gainDb = RoundTenth(b.gainDb + (key == Qt::Key_Up ? step : -step));
         }
         break;
     case Qt::Key_Plus:
@@ -661,7 +661,8 @@ void CEqPanel::ApplyKey(QKeyEvent* event) {
         if (IsChannelKind() && m_selected == kCrossoverBand) {
             return;
         }
-        SetBandType(m_selected, std::clamp(b.type + (key == Qt::Key_Comma ? -1 : 1), 1, 5));
+        SetBandType(m_selected, std::clamp<int>(b.type + (key == Qt::Key_Comma ? -1 : 1),
+                                                kFilterPeq, kFilterHighShelf));
         break;
     default:
         if (key >= Qt::Key_0 && key <= Qt::Key_9) {
@@ -862,7 +863,7 @@ void CEqPanel::DrawSelectedFill(QPainter& p) const {
     if (m_selected < 0 || m_selected >= VisibleBandCount()) {
         return;
     }
-    const EqBand& sel = m_bands[std::size_t(m_selected)];
+    const EqPanelBand& sel = m_bands[std::size_t(m_selected)];
     if (sel.type == kFilterNone) {
         return;
     }
@@ -872,7 +873,7 @@ void CEqPanel::DrawSelectedFill(QPainter& p) const {
     for (int i = 0; i < kEqResponsePoints; ++i) {
         float db = 0.0f;
         for (int k = 0; k < count; ++k) {
-            const EqBand& b = m_bands[std::size_t(m_selected + k)];
+            const EqPanelBand& b = m_bands[std::size_t(m_selected + k)];
             if (b.type != kFilterNone) {
                 db += b.response[std::size_t(i)];
             }
@@ -1001,7 +1002,7 @@ void CEqPanel::DrawHandles(QPainter& p) {
     const QRect plot = PlotRect();
     const qreal dpr = DevicePixelRatio(p);
     auto drawOne = [&](int i) {
-        EqBand& b = m_bands[std::size_t(i)];
+        EqPanelBand& b = m_bands[std::size_t(i)];
         const QPoint h = HandlePos(i);
         b.handleX = h.x();
         b.handleY = h.y();
@@ -1038,17 +1039,17 @@ void CEqPanel::DrawReadouts(QPainter& p) const {
     if (index < 0 || index >= VisibleBandCount()) {
         return;
     }
-    const EqBand& b = m_bands[std::size_t(index)];
+    const EqPanelBand& b = m_bands[std::size_t(index)];
     if (b.type == kFilterNone) {
         return;
     }
     const QRect plot = PlotRect();
     const QPoint h = HandlePos(index);
     const std::array<QString, 3> labels = {"F:", "G:", "Q:"};
-    const std::array<QString, 3> values = {QString::fromStdString(fmt::Hz(b.freq)),
-                                           QString::fromStdString(fmt::SignedDb(b.gain)),
+    const std::array<QString, 3> values = {QString::fromStdString(fmt::Hz(b.freqHz)),
+                                           QString::fromStdString(fmt::SignedDb(b.gainDb)),
                                            QString::fromStdString(fmt::Q(b.q))};
-    const bool above = b.gain < -0.01f;
+    const bool above = b.gainDb < -0.01f;
     const std::array<int, 3> offsets =
         above ? std::array<int, 3>{-42, -33, -24} : std::array<int, 3>{18, 27, 36};
     const QFont font = ControlFont(FontFace::Arial, 10);
@@ -1083,14 +1084,14 @@ void CEqPanel::DrawStatus(QPainter& p) const {
     if (m_selected < 0 || m_selected >= kMaxBands) {
         return;
     }
-    const EqBand& b = m_bands[std::size_t(m_selected)];
+    const EqPanelBand& b = m_bands[std::size_t(m_selected)];
     char buffer[160];
     const char* format = m_language == 1 ? "Index=%d     Frequency=%.0fHz    Q=%.2f     Gain="
                                          : "EQ号=%d    频率=%.0fHz    Q值=%.2f     增益=";
-    std::snprintf(buffer, sizeof buffer, format, m_selected + 1, double(b.freq), double(b.q));
+    std::snprintf(buffer, sizeof buffer, format, m_selected + 1, double(b.freqHz), double(b.q));
     const QString head = QString::fromUtf8(buffer);
-    const QString gain = Printf("%+-.1fdB ", b.gain);
-    const float g = b.gain;
+    const QString gain = Printf("%+-.1fdB ", b.gainDb);
+    const float g = b.gainDb;
     QRgb gainColour = kWarnRed;
     if (g >= -6.0f && g <= 6.0f) {
         gainColour = kReadoutValue;

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/EqBand.h"
+#include "controls/EqPanelBand.h"
 
 #include <QImage>
 #include <QPointer>
@@ -72,9 +72,9 @@ public:
 
     // --- Fields the host reads and writes ----------------------------------------------
 
-    /// Band record; write freq, gain, q or type and then call RecalcBand.
-    EqBand& Band(int index);
-    const EqBand& Band(int index) const;
+    /// Band record; write freqHz, gainDb, q or type and then call RecalcBand.
+    EqPanelBand& Band(int index);
+    const EqPanelBand& Band(int index) const;
     int BandCount() const { return m_bandCount; }
     /// Bands that have handles: 10 on the channel kinds, else the band count.
     int VisibleBandCount() const;
@@ -122,13 +122,13 @@ public:
 
 signals:
     /// UM_EQ_BAND_CHANGED: a band was pressed, dragged, released, scrolled, keyed or retyped.
-    void bandChanged(const kv::EqBand& band, int index);
+    void bandChanged(const kv::EqPanelBand& band, int index);
     /// UM_EQ_DESELECT: a left click hit no handle.
     void deselected();
     /// UM_EQ_COPY_PASTE: 0 copy, 1 paste, 2 reset, with the panel's kind.
     void copyPaste(int action, int kind);
     /// UM_EQ_BAND_PICKED: a digit key picked a band.
-    void bandPicked(const kv::EqBand& band, int index);
+    void bandPicked(const kv::EqPanelBand& band, int index);
 
 protected:
     void paintEvent(QPaintEvent* event) override;
@@ -146,10 +146,10 @@ private:
     bool ValidIndex(int index) const { return index >= 0 && index < kMaxBands; }
     double Span() const;
     void RebuildFrequencyTable();
-    void ComputeResponse(EqBand& band);
+    void ComputeResponse(EqPanelBand& band);
     int HitTest(QPoint plotPos, int radius, bool highest) const;
     void NotifyChanged(int index);
-    void ClampBand(EqBand& band) const;
+    void ClampBand(EqPanelBand& band) const;
     void ApplyKey(QKeyEvent* event);
     void PopupMenu(QPoint globalPos, bool typeMenu);
     void UpdateCursor(QPoint plotPos);
@@ -166,7 +166,7 @@ private:
     void DrawBypass(QPainter& p) const;
     QPointF ResponsePoint(int i, float db) const;
 
-    std::vector<EqBand> m_bands;
+    std::vector<EqPanelBand> m_bands;
     int m_bandCount = 10;
     bool m_locked = false;
     float m_gainLimitLow = -15.0f;

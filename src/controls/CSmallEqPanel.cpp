@@ -19,6 +19,10 @@ namespace {
 
 constexpr std::array<float, CSmallEqPanel::kBands> kDefaultFreq = {31,  62,   125, 250,
                                                                    500, 1000, 2000};
+/// The thumbnail's own meaning of codes 6 and 7 (crossover sections elsewhere); the pages
+/// never hand it a code above the high shelf.
+constexpr int kSmallBandPass = 6;
+constexpr int kSmallNotch = 7;
 constexpr double kDecades = 3.4;
 constexpr double kGainRange = 30.0;
 
@@ -30,7 +34,7 @@ std::optional<Biquad> SmallDesign(int type, double gain, double freq, double q, 
         const bool pass = type == kFilterLowPass || type == kFilterHighPass;
         return DesignBiquad(type, pass ? 0.0 : gain, freq, q, 0.0, fs);
     }
-    if (type != 6 && type != 7) {
+    if (type != kSmallBandPass && type != kSmallNotch) {
         return std::nullopt;
     }
     const double w0 = kTwoPi * freq / fs;
@@ -40,7 +44,7 @@ std::optional<Biquad> SmallDesign(int type, double gain, double freq, double q, 
     Biquad s;
     s.a1 = -2.0 * c / a0;
     s.a2 = (1.0 - alpha) / a0;
-    if (type == 6) {
+    if (type == kSmallBandPass) {
         s.b0 = alpha / a0;
         s.b1 = 0.0;
         s.b2 = -alpha / a0;
@@ -57,7 +61,7 @@ std::optional<Biquad> SmallDesign(int type, double gain, double freq, double q, 
 CSmallEqPanel::CSmallEqPanel(QWidget* parent) : QWidget(parent) {
     for (int i = 0; i < kBands; ++i) {
         m_bands[std::size_t(i)].index = i;
-        m_bands[std::size_t(i)].freq = kDefaultFreq[std::size_t(i)];
+        m_bands[std::size_t(i)].freqHz = kDefaultFreq[std::size_t(i)];
     }
     setAttribute(Qt::WA_OpaquePaintEvent);
     setAttribute(Qt::WA_Hover);
@@ -82,7 +86,7 @@ void CSmallEqPanel::SetBandFreq(int index, float freq) {
     if (index < 0 || index >= kBands || freq == 0.0f || !std::isfinite(freq)) {
         return;
     }
-    m_bands[std::size_t(index)].freq = std::clamp(freq, 20.0f, 20000.0f);
+    m_bands[std::size_t(index)].freqHz = std::clamp(freq, 20.0f, 20000.0f);
     RecalcBand(index);
 }
 
@@ -90,7 +94,7 @@ void CSmallEqPanel::SetBandGain(int index, float gain) {
     if (index < 0 || index >= kBands || !std::isfinite(gain)) {
         return;
     }
-    m_bands[std::size_t(index)].gain = std::clamp(gain, -15.0f, 15.0f);
+    m_bands[std::size_t(index)].gainDb = std::clamp(gain, -15.0f, 15.0f);
     RecalcBand(index);
 }
 
@@ -140,7 +144,7 @@ void CSmallEqPanel::ComputeBand(Band& band) const {
     const double w = PlotWidth();
     const double span = std::max(double(width() - 4), 1.0);
     const std::optional<Biquad> c =
-        SmallDesign(band.type, band.gain, band.freq, band.q, m_sampleRate);
+        SmallDesign(band.type, band.gainDb, band.freqHz, band.q, m_sampleRate);
     const MagnitudeTerms t = c ? MakeMagnitudeTerms(*c) : MagnitudeTerms{};
     for (int u = 0; u < kPoints; ++u) {
         const double x = kMargin + u * w / kPoints;
@@ -165,8 +169,8 @@ void CSmallEqPanel::RecalcTotal() {
 
 void CSmallEqPanel::UpdateHandles() {
     for (Band& b : m_bands) {
-        b.handleX = TruncToInt32(FreqToX(b.freq));
-        b.handleY = TruncToInt32(GainToY(b.gain));
+        b.handleX = TruncToInt32(FreqToX(b.freqHz));
+        b.handleY = TruncToInt32(GainToY(b.gainDb));
     }
 }
 

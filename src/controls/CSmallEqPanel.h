@@ -1,5 +1,7 @@
 #pragma once
 
+#include "image/EqBand.h"
+
 #include <QImage>
 #include <QPointF>
 #include <QWidget>
@@ -19,15 +21,13 @@ public:
     static constexpr int kPoints = 56;
     static constexpr int kMargin = 2;
 
-    /// One band of the thumbnail.
-    struct Band {
+    /// One band of the thumbnail: its settings, handle and points.
+    struct Band : BasicEqBand<float> {
+        Band() : BasicEqBand<float>{0.0f, 100.0f, 1.414f, kFilterPeq} {}
+
         int handleX = 0;
         int handleY = 0;
         int index = 0;
-        int type = 1;
-        float freq = 100.0f;
-        float gain = 0.0f;
-        float q = 1.414f;
         std::array<QPointF, kPoints> points{};
         float freqMin = 20.0f;
         float freqMax = 20000.0f;

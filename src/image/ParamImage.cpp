@@ -30,13 +30,13 @@ struct DefaultRecord {
 // The filter records of the echo and reverb equalisers; the peaking bands around them are
 // filled in code.
 constexpr std::array<DefaultRecord, 7> kEffectFilterDefaults = {{
-    {26, kEqLowPass, 5000, kQ707, kGain0},
-    {27, kEqHighPass, 200, kQ707, kGain0},
-    {33, kEqHighShelf, 5000, kQ707, 180},
-    {34, kEqHighPass, 120, kQ707, kGain0},
-    {40, kEqHighShelf, 5000, kQ707, 90},
-    {41, kEqHighPass, 100, kQ707, kGain0},
-    {47, kEqHighShelf, 3000, kQ707, 120},
+    {26, kFilterLowPass, 5000, kQ707, kGain0},
+    {27, kFilterHighPass, 200, kQ707, kGain0},
+    {33, kFilterHighShelf, 5000, kQ707, 180},
+    {34, kFilterHighPass, 120, kQ707, kGain0},
+    {40, kFilterHighShelf, 5000, kQ707, 90},
+    {41, kFilterHighPass, 100, kQ707, kGain0},
+    {47, kFilterHighShelf, 3000, kQ707, 120},
 }};
 
 constexpr std::array<std::uint16_t, 6> kEchoAFreqs = {61, 125, 250, 500, 1000, 2300};
@@ -108,16 +108,17 @@ void ParamImage::InitDefaults() {
 
     std::lock_guard lock(m_lock);
     for (int b = 0; b < 10; ++b) {
-        WriteRecordLocked(b, kGain0, kTenBandFreqs[b], kQ1414, kEqPeq);
-        WriteRecordLocked(10 + b, kGain0, kTenBandFreqs[b], kQ1414, kEqPeq);
-        WriteRecordLocked(48 + b, kGain0, kTenBandFreqs[b], kQ1414, kEqPeq);
+        WriteRecordLocked(b, kGain0, kTenBandFreqs[b], kQ1414, kFilterPeq);
+        WriteRecordLocked(10 + b, kGain0, kTenBandFreqs[b], kQ1414, kFilterPeq);
+        WriteRecordLocked(48 + b, kGain0, kTenBandFreqs[b], kQ1414, kFilterPeq);
     }
     for (std::size_t b = 0; b < kEchoAFreqs.size(); ++b) {
-        WriteRecordLocked(20 + static_cast<int>(b), kGain0, kEchoAFreqs[b], kQ1414, kEqPeq);
+        WriteRecordLocked(20 + static_cast<int>(b), kGain0, kEchoAFreqs[b], kQ1414, kFilterPeq);
     }
     for (int first : {28, 35, 42}) {
         for (std::size_t b = 0; b < kEffectFreqs.size(); ++b) {
-            WriteRecordLocked(first + static_cast<int>(b), kGain0, kEffectFreqs[b], kQ1414, kEqPeq);
+            WriteRecordLocked(first + static_cast<int>(b), kGain0, kEffectFreqs[b], kQ1414,
+                              kFilterPeq);
         }
     }
     for (const auto& d : kEffectFilterDefaults) {
@@ -126,10 +127,10 @@ void ParamImage::InitDefaults() {
     for (int ch = 0; ch < kOutputChannels; ++ch) {
         const int first = 58 + 15 * ch;
         for (int b = 0; b < 13; ++b) {
-            WriteRecordLocked(first + b, kGain0, kTenBandFreqs[std::min(b, 9)], kQ1414, kEqPeq);
+            WriteRecordLocked(first + b, kGain0, kTenBandFreqs[std::min(b, 9)], kQ1414, kFilterPeq);
         }
-        WriteRecordLocked(first + 13, kGain0, 500, kQ707, kEqPeq);
-        WriteRecordLocked(first + 14, kGain0, 1000, kQ707, kEqPeq);
+        WriteRecordLocked(first + 13, kGain0, 500, kQ707, kFilterPeq);
+        WriteRecordLocked(first + 14, kGain0, 1000, kQ707, kFilterPeq);
     }
 }
 
@@ -312,7 +313,7 @@ int ParamImage::BandRecordIndex(int group, int band) {
     return (band < 0 || index < 0 || index >= kBandRecords) ? -1 : index;
 }
 
-BandRecord ParamImage::ReadBand(int group, int band) const {
+EqBand ParamImage::ReadBand(int group, int band) const {
     return ReadRecord(BandRecordIndex(group, band));
 }
 
@@ -325,8 +326,8 @@ int ParamImage::WriteBand(int group, int band, double gainDb, double freqHz, dou
     return static_cast<int>(kBandRecordSize) * record;
 }
 
-BandRecord ParamImage::ReadRecord(int record) const {
-    BandRecord band;
+EqBand ParamImage::ReadRecord(int record) const {
+    EqBand band;
     if (record < 0 || record >= kBandRecords) {
         return band;
     }

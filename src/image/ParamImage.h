@@ -1,5 +1,6 @@
 #pragma once
 
+#include "image/EqBand.h"
 #include "image/MainFields.h"
 
 #include <array>
@@ -66,24 +67,6 @@ enum class Block : std::uint8_t {
 };
 
 std::size_t BlockSize(Block block);
-
-/// One equaliser band as read from its 7-byte record.
-struct BandRecord {
-    double gainDb = 0;
-    double freqHz = 0;
-    double q = 0;
-    int type = 0;
-};
-
-/// Equaliser filter types stored in the band record's type byte.
-enum EqType : int {
-    kEqNone = 0,
-    kEqPeq = 1,
-    kEqLowPass = 2,
-    kEqHighPass = 3,
-    kEqLowShelf = 4,
-    kEqHighShelf = 5,
-};
 
 /// The room geometry derived from the routing block. Speaker order: L, CEN, R, SBL, SUB,
 /// SBR, SL, SR.
@@ -166,11 +149,11 @@ public:
     /// Record index of band b of equaliser group g (groups 0, 13 and above 14 address the
     /// records of group 1). Returns -1 when the pair addresses no record.
     static int BandRecordIndex(int group, int band);
-    BandRecord ReadBand(int group, int band) const;
+    EqBand ReadBand(int group, int band) const;
     /// Stores the band record and returns its byte offset in the system block, or -1 when
     /// the pair addresses no record.
     int WriteBand(int group, int band, double gainDb, double freqHz, double q, int type);
-    BandRecord ReadRecord(int record) const;
+    EqBand ReadRecord(int record) const;
     void WriteRecord(int record, double gainDb, double freqHz, double q, int type);
     /// The raw 7 bytes of a record.
     std::array<std::uint8_t, kBandRecordSize> RecordBytes(int record) const;

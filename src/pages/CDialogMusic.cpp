@@ -486,9 +486,9 @@ void CDialogMusic::ShowThumbs() {
     for (const Thumb& t : thumbs) {
         const EqKindBands k = *EqKind(t.kind);
         for (int b = 0; b < CSmallEqPanel::kBands; ++b) {
-            const BandRecord r = image.ReadBand(k.group, k.firstBand + b);
+            const EqBand r = image.ReadBand(k.group, k.firstBand + b);
             CSmallEqPanel::Band& band = t.panel->BandAt(b);
-            band.type = r.type >= 0 && r.type <= 5 ? r.type : 0;
+            band.type = r.type >= kFilterNone && r.type <= kFilterHighShelf ? r.type : kFilterNone;
             if (r.q > 0) {
                 band.q = static_cast<float>(r.q);
             }

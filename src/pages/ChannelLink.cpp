@@ -33,7 +33,7 @@ constexpr int kFilterSlopes = 11;
 
 std::array<int, 4> HighPassOf(std::array<int, 4> types) {
     for (int& t : types) {
-        if (t != kEqPeq) {
+        if (t != kFilterPeq) {
             t += 1;
         }
     }
@@ -150,7 +150,7 @@ void SyncChannels(int from, int to) {
     }
     for (int band = 0; band < kChannelBands; ++band) {
         if (!SameBand(image, from, to, band)) {
-            const BandRecord b = image.ReadBand(from + kFirstOutputModule, band);
+            const EqBand b = image.ReadBand(from + kFirstOutputModule, band);
             WriteEqBand(to + kFirstOutputModule, band, b.gainDb, b.freqHz, b.q, b.type);
         }
     }
@@ -166,10 +166,10 @@ CrossoverSlope FindCrossoverSlope(const std::array<int, 4>& types) {
             continue;
         }
         if (types == low) {
-            return {slope, kEqLowPass};
+            return {slope, kFilterLowPass};
         }
         if (types == HighPassOf(low)) {
-            return {slope, kEqHighPass};
+            return {slope, kFilterHighPass};
         }
     }
     return {};

@@ -36,11 +36,11 @@ void ApplyField(const FieldChange& c, double value) {
     (c.setter ? c.setter : &StoreAndSend)(*c.field, c.entry, value);
 }
 
-void ApplyBand(const BandChange& c, const BandRecord& r) {
+void ApplyBand(const BandChange& c, const EqBand& r) {
     WriteEqBand(c.group, c.band, r.gainDb, r.freqHz, r.q, r.type);
 }
 
-bool SameBand(const BandRecord& a, const BandRecord& b) {
+bool SameBand(const EqBand& a, const EqBand& b) {
     return a.gainDb == b.gainDb && a.freqHz == b.freqHz && a.q == b.q && a.type == b.type;
 }
 
@@ -235,12 +235,12 @@ void EditField(const MainField& field, int entry, double value, FieldSetter sett
     RecordFieldChange({&field, entry, before, ReadFieldValue(field, entry), setter});
 }
 
-bool EditBand(int group, int band, const BandRecord& value) {
+bool EditBand(int group, int band, const EqBand& value) {
     const ParamImage& image = GetParamImage();
     if (ParamImage::BandRecordIndex(group, band) < 0) {
         return false;
     }
-    const BandRecord before = image.ReadBand(group, band);
+    const EqBand before = image.ReadBand(group, band);
     if (!WriteEqBand(group, band, value.gainDb, value.freqHz, value.q, value.type)) {
         return false;
     }

@@ -43,8 +43,8 @@ struct FieldChange {
 struct BandChange {
     int group;
     int band;
-    BandRecord before;
-    BandRecord after;
+    EqBand before;
+    EqBand after;
 };
 
 /// One undo step: the changes of one user edit (a value and what its rules changed with it),
@@ -102,6 +102,6 @@ void RecordBandChange(const BandChange& change);
 void EditField(const MainField& field, int entry, double value, FieldSetter setter = nullptr);
 /// Writes and sends an equaliser band (WriteEqBand, no extra gain) and records the change.
 /// False when the group has no such band.
-bool EditBand(int group, int band, const BandRecord& value);
+bool EditBand(int group, int band, const EqBand& value);
 
 } // namespace kv

@@ -156,14 +156,16 @@ void EqBandEditor::BoxFinished(QLineEdit* box, void (EqBandEditor::*signal)(doub
 }
 
 QRadioButton* EqBandEditor::TypeRadio(int type) const {
-    return type >= 1 && type <= 5 ? m_types[static_cast<std::size_t>(type - 1)] : nullptr;
+    return type >= kFilterPeq && type <= kFilterHighShelf
+               ? m_types[static_cast<std::size_t>(type - kFilterPeq)]
+               : nullptr;
 }
 
 void EqBandEditor::SetTypeRange(int type) {
-    m_q->SetRange(kQMin, type == 1 ? kQMaxPeq : kQMaxOther);
+    m_q->SetRange(kQMin, type == kFilterPeq ? kQMaxPeq : kQMaxOther);
 }
 
-void EqBandEditor::ShowBand(int index, const EqBand& band) {
+void EqBandEditor::ShowBand(int index, const EqPanelBand& band) {
     m_number->setText(QString::number(index + 1));
     for (int t = 1; t <= 5; ++t) {
         QRadioButton* r = TypeRadio(t);
@@ -171,14 +173,15 @@ void EqBandEditor::ShowBand(int index, const EqBand& band) {
         r->setChecked(t == band.type);
     }
     SetTypeRange(band.type);
-    const bool gainEditable = band.type == 1 || band.type == 4 || band.type == 5;
+    const bool gainEditable =
+        band.type == kFilterPeq || band.type == kFilterLowShelf || band.type == kFilterHighShelf;
     m_gain->SetEnabled(gainEditable);
     m_gainBox->setEnabled(gainEditable);
-    m_gain->SetPos(std::clamp(static_cast<int>(std::lround(band.gain * 10)), kGainMin, kGainMax));
-    m_freq->SetPos(std::clamp(static_cast<int>(std::lround(band.freq)), kFreqMin, kFreqMax));
+    m_gain->SetPos(std::clamp(static_cast<int>(std::lround(band.gainDb * 10)), kGainMin, kGainMax));
+    m_freq->SetPos(std::clamp(static_cast<int>(std::lround(band.freqHz)), kFreqMin, kFreqMax));
     m_q->SetPos(static_cast<int>(std::lround(band.q * 100)));
-    m_gainBox->setText(pagetext::SignedDb(band.gain));
-    m_freqBox->setText(pagetext::Hz(band.freq));
+    m_gainBox->setText(pagetext::SignedDb(band.gainDb));
+    m_freqBox->setText(pagetext::Hz(band.freqHz));
     m_qBox->setText(pagetext::Q(band.q));
     for (QLineEdit* b : {m_gainBox, m_freqBox, m_qBox}) {
         b->setModified(false);

@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/EqBand.h"
+#include "controls/EqPanelBand.h"
 
 #include <QWidget>
 
@@ -24,7 +24,7 @@ public:
 
     /// Shows a band: number, type, sliders and boxes; the Q range and the gain controls
     /// follow the type.
-    void ShowBand(int index, const EqBand& band);
+    void ShowBand(int index, const EqPanelBand& band);
     /// The Q slider's range for a type: 10..3000 for peaking, 10..200 otherwise.
     void SetTypeRange(int type);
 

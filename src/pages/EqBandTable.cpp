@@ -14,8 +14,8 @@ namespace kv {
 namespace {
 
 constexpr std::array<int, EqBandTable::kColumns> kWidths = {30, 55, 60, 68, 50};
-constexpr int kFirstEditableType = 1;
-constexpr int kLastEditableType = 5;
+constexpr int kFirstEditableType = kFilterPeq;
+constexpr int kLastEditableType = kFilterHighShelf;
 
 /// The in-place editor of the type column: types 1..5 by name.
 class TypeDelegate : public QStyledItemDelegate {
@@ -142,14 +142,14 @@ int EqBandTable::FullHeight() const {
     return horizontalHeader()->sizeHint().height() + verticalHeader()->length() + 2 * frameWidth();
 }
 
-void EqBandTable::ShowBand(int row, const EqBand& band) {
+void EqBandTable::ShowBand(int row, const EqPanelBand& band) {
     if (row < 0 || row >= rowCount()) {
         return;
     }
     m_writing = true;
     item(row, kType)->setText(pagetext::TypeName(band.type, m_language));
-    item(row, kGain)->setText(pagetext::SignedDb(band.gain));
-    item(row, kFreq)->setText(pagetext::Hz(band.freq));
+    item(row, kGain)->setText(pagetext::SignedDb(band.gainDb));
+    item(row, kFreq)->setText(pagetext::Hz(band.freqHz));
     item(row, kQ)->setText(pagetext::Q(band.q));
     m_writing = false;
 }

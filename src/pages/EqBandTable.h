@@ -1,6 +1,6 @@
 #pragma once
 
-#include "controls/EqBand.h"
+#include "controls/EqPanelBand.h"
 
 #include <QTableWidget>
 
@@ -17,7 +17,7 @@ public:
     EqBandTable(int rows, QWidget* parent = nullptr);
 
     /// Writes row `row` from a band, in the language (0 Chinese, 1 English).
-    void ShowBand(int row, const EqBand& band);
+    void ShowBand(int row, const EqPanelBand& band);
     void SetLanguage(int language);
     int Language() const { return m_language; }
     /// Header colours of the source shown.

@@ -30,7 +30,7 @@ void RecordBands(int kind, Fn fn) {
         return;
     }
     const ParamImage& image = GetParamImage();
-    std::vector<BandRecord> before;
+    std::vector<EqBand> before;
     for (int b = 0; b < k->bands; ++b) {
         before.push_back(image.ReadBand(k->group, k->firstBand + b));
     }
@@ -52,12 +52,12 @@ int& EqSection::CopiedKind() {
 EqSection::EqSection(CEqPanel* panel, EqBandTable* table, EqBandEditor* editor, QObject* parent)
     : QObject(parent), m_panel(panel), m_table(table), m_editor(editor) {
     m_panel->installEventFilter(this);
-    connect(m_panel, &CEqPanel::bandChanged, this, [this](const EqBand&, int index) {
+    connect(m_panel, &CEqPanel::bandChanged, this, [this](const EqPanelBand&, int index) {
         Pick(index);
         Send(index);
     });
     connect(m_panel, &CEqPanel::bandPicked, this,
-            [this](const EqBand&, int index) { Pick(index); });
+            [this](const EqPanelBand&, int index) { Pick(index); });
     connect(m_panel, &CEqPanel::deselected, this, [this] { ClearSelection(); });
     connect(m_panel, &CEqPanel::copyPaste, this, &EqSection::CopyPaste);
     connect(m_table, &EqBandTable::cellEdited, this, &EqSection::OnCellEdited);
@@ -100,12 +100,13 @@ void EqSection::Load() {
     m_panel->SetBandCount(m_target.bands);
     const ParamImage& image = GetParamImage();
     for (int b = 0; b < m_target.bands; ++b) {
-        const BandRecord r = image.ReadBand(m_target.group, m_target.firstBand + b);
-        EqBand& band = m_panel->Band(b);
-        m_panel->SetBandType(b, r.type >= 0 && r.type <= 5 ? r.type : 0);
+        const EqBand r = image.ReadBand(m_target.group, m_target.firstBand + b);
+        EqPanelBand& band = m_panel->Band(b);
+        m_panel->SetBandType(b, r.type >= kFilterNone && r.type <= kFilterHighShelf ? r.type
+                                                                                    : kFilterNone);
         m_panel->SetBandGain(static_cast<float>(r.gainDb), b);
         if (r.freqHz != 0 && std::isfinite(r.freqHz)) {
-            band.freq = std::clamp(static_cast<float>(r.freqHz), kFreqMin, kFreqMax);
+            band.freqHz = std::clamp(static_cast<float>(r.freqHz), kFreqMin, kFreqMax);
         }
         if (r.q != 0) {
             m_panel->SetBandQ(static_cast<float>(r.q), b);
@@ -150,7 +151,7 @@ void EqSection::ShowBand(int band) {
     if (band < 0 || band >= m_target.bands) {
         return;
     }
-    const EqBand& b = m_panel->Band(band);
+    const EqPanelBand& b = m_panel->Band(band);
     m_table->ShowBand(band, b);
     if (band == m_selected) {
         m_editor->ShowBand(band, b);
@@ -158,12 +159,12 @@ void EqSection::ShowBand(int band) {
 }
 
 void EqSection::Send(int band) {
-    const EqBand& b = m_panel->Band(band);
-    EditBand(m_target.group, m_target.firstBand + band, {b.gain, b.freq, b.q, b.type});
+    const EqPanelBand& b = m_panel->Band(band);
+    EditBand(m_target.group, m_target.firstBand + band, {b.gainDb, b.freqHz, b.q, b.type});
 }
 
 void EqSection::ApplyType(int band, int type) {
-    if (band < 0 || band >= m_target.bands || type < 1 || type > 5) {
+    if (band < 0 || band >= m_target.bands || type < kFilterPeq || type > kFilterHighShelf) {
         return;
     }
     m_panel->SetBandType(band, type);
@@ -189,7 +190,7 @@ void EqSection::ApplyFreq(int band, double hz) {
         return;
     }
     if (std::isfinite(hz) && hz != 0) {
-        m_panel->Band(band).freq = std::clamp(static_cast<float>(hz), kFreqMin, kFreqMax);
+        m_panel->Band(band).freqHz = std::clamp(static_cast<float>(hz), kFreqMin, kFreqMax);
         m_panel->RecalcBand(band);
         Send(band);
         m_panel->update();

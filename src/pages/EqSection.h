@@ -9,7 +9,7 @@ namespace kv {
 class CEqPanel;
 class EqBandEditor;
 class EqBandTable;
-struct EqBand;
+struct EqPanelBand;
 
 /// Which equaliser a page edits.
 struct EqTarget {

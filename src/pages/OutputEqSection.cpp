@@ -31,7 +31,7 @@ constexpr int kMaxStoredType = 31;
 constexpr int kFirstChannelKind = 7;
 
 bool PassFamily(int family) {
-    return family == kEqLowPass || family == kEqHighPass;
+    return family == kFilterLowPass || family == kFilterHighPass;
 }
 
 } // namespace
@@ -51,9 +51,9 @@ OutputEqSection::OutputEqSection(CEqPanel* panel, EqBandTable* table, EqBandEdit
     m_panel->installEventFilter(this);
 
     connect(m_panel, &CEqPanel::bandChanged, this,
-            [this](const EqBand&, int index) { OnBandChanged(index, true); });
+            [this](const EqPanelBand&, int index) { OnBandChanged(index, true); });
     connect(m_panel, &CEqPanel::bandPicked, this,
-            [this](const EqBand&, int index) { OnBandChanged(index, false); });
+            [this](const EqPanelBand&, int index) { OnBandChanged(index, false); });
     connect(m_panel, &CEqPanel::deselected, this, [this] { Deselect(); });
     connect(m_panel, &CEqPanel::copyPaste, this,
             [this](int action, int kind) { CopyPaste(action, kind); });
@@ -75,7 +75,8 @@ OutputEqSection::OutputEqSection(CEqPanel* panel, EqBandTable* table, EqBandEdit
         if (m_selected >= 0) {
             // An empty or unreadable box reads as 0 and gives the lowest frequency.
             const double v = std::isfinite(hz) ? std::max(hz, double(kFreqMin)) : kFreqMin;
-            m_panel->Band(m_selected).freq = std::clamp(static_cast<float>(v), kFreqMin, kFreqMax);
+            m_panel->Band(m_selected).freqHz =
+                std::clamp(static_cast<float>(v), kFreqMin, kFreqMax);
         }
         ApplyEdit(m_selected);
     });
@@ -120,12 +121,12 @@ void OutputEqSection::Load() {
     const ParamImage& image = GetParamImage();
     const int group = m_channel + kFirstOutputModule;
     for (int b = 0; b < kBands; ++b) {
-        const BandRecord r = image.ReadBand(group, b);
-        EqBand& band = m_panel->Band(b);
-        m_panel->SetBandType(b, r.type >= 0 && r.type <= kMaxStoredType ? r.type : kEqNone);
+        const EqBand r = image.ReadBand(group, b);
+        EqPanelBand& band = m_panel->Band(b);
+        m_panel->SetBandType(b, r.type >= 0 && r.type <= kMaxStoredType ? r.type : kFilterNone);
         m_panel->SetBandGain(std::isfinite(r.gainDb) ? static_cast<float>(r.gainDb) : 0.0f, b);
         if (r.freqHz != 0 && std::isfinite(r.freqHz)) {
-            band.freq = std::clamp(static_cast<float>(r.freqHz), kFreqMin, kFreqMax);
+            band.freqHz = std::clamp(static_cast<float>(r.freqHz), kFreqMin, kFreqMax);
         }
         if (r.q != 0 && std::isfinite(r.q)) {
             m_panel->SetBandQ(static_cast<float>(r.q), b);
@@ -180,7 +181,7 @@ void OutputEqSection::Reset() {
     m_selected = -1;
     for (int i : GetLinkedChannels(m_channel, CurrentLinkFlags())) {
         const int group = i + kFirstOutputModule;
-        std::array<BandRecord, kBands> before{};
+        std::array<EqBand, kBands> before{};
         for (int b = 0; b < kBands; ++b) {
             before[static_cast<std::size_t>(b)] = image.ReadBand(group, b);
         }
@@ -201,8 +202,8 @@ void OutputEqSection::SendBand(int band) {
     const EditScope scope;
     for (int i : GetLinkedChannels(m_channel, CurrentLinkFlags())) {
         for (int b = band; b <= last; ++b) {
-            const EqBand& e = m_panel->Band(b);
-            EditBand(i + kFirstOutputModule, b, {e.gain, e.freq, e.q, e.type});
+            const EqPanelBand& e = m_panel->Band(b);
+            EditBand(i + kFirstOutputModule, b, {e.gainDb, e.freqHz, e.q, e.type});
         }
     }
 }
@@ -211,7 +212,7 @@ void OutputEqSection::OnBandChanged(int band, bool send) {
     if (band < 0 || band >= kListRows) {
         return;
     }
-    const EqBand& b = m_panel->Band(band);
+    const EqPanelBand& b = m_panel->Band(band);
     m_table->ShowBand(band, b);
     m_editor->ShowBand(band, b);
     m_table->selectRow(band);
@@ -229,7 +230,7 @@ void OutputEqSection::ShowBand(int band) {
     if (band < 0 || band >= kListRows) {
         return;
     }
-    const EqBand& b = m_panel->Band(band);
+    const EqPanelBand& b = m_panel->Band(band);
     m_table->ShowBand(band, b);
     if (band == m_selected) {
         m_editor->ShowBand(band, b);
@@ -241,7 +242,7 @@ void OutputEqSection::ShowBand(int band) {
 
 int OutputEqSection::ShowTypeColumn(int band) {
     const int type = m_panel->Band(band).type;
-    if (type >= kEqNone && type <= kEqHighShelf) {
+    if (type >= kFilterNone && type <= kFilterHighShelf) {
         return 0;
     }
     if (band != kCrossoverBand) {
@@ -274,13 +275,13 @@ void OutputEqSection::SetSlopeShown(bool shown) {
 }
 
 void OutputEqSection::ChangeBandType(int band, int type) {
-    if (band < 0 || band >= kListRows || type < kEqPeq || type > kEqHighShelf) {
+    if (band < 0 || band >= kListRows || type < kFilterPeq || type > kFilterHighShelf) {
         return;
     }
     m_selected = band;
     m_panel->setFocus();
     m_panel->ApplyBandType(band, type);
-    SetSlopeShown(band == kCrossoverBand && (type == kEqLowPass || type == kEqHighPass));
+    SetSlopeShown(band == kCrossoverBand && (type == kFilterLowPass || type == kFilterHighPass));
     ShowBand(band);
     m_editor->ShowBand(band, m_panel->Band(band));
     ShowTypeColumn(band);
@@ -322,11 +323,11 @@ void OutputEqSection::OnCellEdited(int row, int column, const QString& text) {
     }
     double value = 0;
     const bool number = pagetext::LeadingNumber(text, value) && std::isfinite(value);
-    EqBand& band = m_panel->Band(row);
+    EqPanelBand& band = m_panel->Band(row);
     if (column == EqBandTable::kGain) {
         m_panel->SetBandGain(number ? static_cast<float>(value) : 0.0f, row);
     } else if (column == EqBandTable::kFreq && number && value != 0) {
-        band.freq = std::clamp(static_cast<float>(value), kFreqMin, kFreqMax);
+        band.freqHz = std::clamp(static_cast<float>(value), kFreqMin, kFreqMax);
     } else if (column == EqBandTable::kQ && number) {
         m_panel->SetBandQ(static_cast<float>(value), row);
     }
@@ -346,7 +347,7 @@ void OutputEqSection::CopyPaste(int action, int kind) {
         const int destination = kFirstChannelKind + m_channel;
         const ParamImage& image = GetParamImage();
         const int group = m_channel + kFirstOutputModule;
-        std::array<BandRecord, kBands> before{};
+        std::array<EqBand, kBands> before{};
         for (int b = 0; b < kBands; ++b) {
             before[static_cast<std::size_t>(b)] = image.ReadBand(group, b);
         }

@@ -150,8 +150,8 @@ void SetLinkedDelayMode(const MainField&, int channel, double mode) {
 void EditDelayCrossover(int channel, int k) {
     const ParamImage& image = GetParamImage();
     const int group = channel + kFirstOutputModule;
-    const BandRecord low = image.ReadBand(group, kCrossoverLowBand);
-    const BandRecord high = image.ReadBand(group, kCrossoverHighBand);
+    const EqBand low = image.ReadBand(group, kCrossoverLowBand);
+    const EqBand high = image.ReadBand(group, kCrossoverHighBand);
     const EditScope scope;
     SetDelayCrossover(channel, k);
     RecordBandChange({group, kCrossoverLowBand, low, image.ReadBand(group, kCrossoverLowBand)});

@@ -56,9 +56,9 @@ void SetDelayCrossover(int channel, int k) {
     const bool highFrequencyDelay = GetParamImage().Int(fields::outDelayMode, channel) == 0;
     const int group = OutputModule(channel);
     WriteEqBand(group, kCrossoverLowBand, 0.0, f, kQCrossover,
-                highFrequencyDelay ? kEqHighPass : kEqPeq);
+                highFrequencyDelay ? kFilterHighPass : kFilterPeq);
     WriteEqBand(group, kCrossoverHighBand, 0.0, f + kCrossoverWidthHz, kQCrossover,
-                highFrequencyDelay ? kEqLowPass : kEqPeq);
+                highFrequencyDelay ? kFilterLowPass : kFilterPeq);
 }
 
 int GetDelayCrossoverIndex(int channel) {

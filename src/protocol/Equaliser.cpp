@@ -1,9 +1,9 @@
 #include "protocol/Equaliser.h"
 
 #include "image/Encodings.h"
+#include "image/EqBand.h"
 #include "image/ParamImage.h"
 #include "link/DebugLog.h"
-#include "protocol/BiquadDesigner.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/CommandSink.h"
 #include "protocol/ParamSenders.h"
@@ -73,7 +73,7 @@ void SendStoredBand(int group, int band) {
 
 void ResetBands(int group, int firstBand, std::span<const int> freqs) {
     for (std::size_t i = 0; i < freqs.size(); ++i) {
-        WriteEqBand(group, firstBand + static_cast<int>(i), 0.0, freqs[i], kQReset, kEqPeq);
+        WriteEqBand(group, firstBand + static_cast<int>(i), 0.0, freqs[i], kQReset, kFilterPeq);
     }
 }
 
@@ -88,8 +88,8 @@ void ResetOutput(int channel) {
     ResetBands(group, 0, std::span(kTenBandFreqs).first(9));
     WriteEqBand(group, 9, 0.0, kSubCrossoverHz, kQReset, kFilterLowPassQ0707b);
     WriteEqBand(group, 10, 0.0, kSubCrossoverHz, kQReset, kFilterLowPassQ0541);
-    WriteEqBand(group, 11, 0.0, kSubCrossoverHz, kQReset, kEqPeq);
-    WriteEqBand(group, 12, 0.0, kSubCrossoverHz, kQReset, kEqPeq);
+    WriteEqBand(group, 11, 0.0, kSubCrossoverHz, kQReset, kFilterPeq);
+    WriteEqBand(group, 12, 0.0, kSubCrossoverHz, kQReset, kFilterPeq);
 }
 
 } // namespace
@@ -133,7 +133,7 @@ bool SendEqBand(int group, int band) {
     if (!command) {
         return false;
     }
-    const BandRecord b = GetParamImage().ReadBand(group, band);
+    const EqBand b = GetParamImage().ReadBand(group, band);
     SendParamValues(command->module, command->item, BiquadValues(b.type, b.gainDb, b.freqHz, b.q));
     return true;
 }
@@ -219,7 +219,7 @@ void CopyEq(int sourceKind, int destinationKind) {
         // Bands 10..12 become flat at band 9's frequency and Q, codes copied unchanged.
         auto record = image.RecordBytes(static_cast<int>(band9 / kBandRecordSize));
         std::copy_n(kFlatGainCode, 2, record.begin());
-        record[kRecordType] = kEqPeq;
+        record[kRecordType] = kFilterPeq;
         for (int b = 10; b <= 12; ++b) {
             image.WriteBlock(Block::System, offsetOf(dst->group, dst->firstBand + b), record);
         }
@@ -227,7 +227,7 @@ void CopyEq(int sourceKind, int destinationKind) {
         const int type = image.BlockByte(Block::System, band9 + kRecordType);
         if (IsCrossoverType(type)) {
             image.SetBlockByte(Block::System, band9 + kRecordType,
-                               type % 2 == 1 ? kEqHighPass : kEqLowPass);
+                               type % 2 == 1 ? kFilterHighPass : kFilterLowPass);
         }
     }
 

@@ -26,7 +26,6 @@ using namespace settingtext;
 /// The music sub-bass low-pass: band 0 of group 14, 0 dB, Q 0.707, low-pass.
 constexpr int kSubBassGroup = 14;
 constexpr double kSubBassQ = 0.707;
-constexpr int kLowPass = 2;
 constexpr int kSubBassMinHz = 20;
 constexpr int kSubBassMaxHz = 300;
 constexpr int kBassBoostMaxDb = 40;
@@ -172,7 +171,7 @@ void CloudnessDlg::SetBassBoost(int amount) {
 }
 
 void CloudnessDlg::SetSubBassFreq(int hz) {
-    EditBand(kSubBassGroup, 0, BandRecord{0.0, static_cast<double>(hz), kSubBassQ, kLowPass});
+    EditBand(kSubBassGroup, 0, EqBand{0.0, static_cast<double>(hz), kSubBassQ, kFilterLowPass});
     m_subBassFreqText->setText(Hz(hz, 0));
 }
 

@@ -80,9 +80,9 @@ TEST_F(KvctlOffline, ConvertRewritesAnOldVersionAsVersion29) {
     // A version 2 file: main slots 0..195, records 0..177 and the extension block.
     std::vector<std::uint8_t> file = {2, 0, 0, 0};
     file.resize(4 + 784 + 1246 + 32, 0);
-    file[4] = 85;                              // micVolume
-    file[4 + 784 + 7 * 48 + 6] = kEqHighShelf; // music band 0 type
-    file[4 + 784 + 1246] = 0xC0;               // CH1 trim -2.0
+    file[4] = 85;                                  // micVolume
+    file[4 + 784 + 7 * 48 + 6] = kFilterHighShelf; // music band 0 type
+    file[4 + 784 + 1246] = 0xC0;                   // CH1 trim -2.0
     std::ofstream(Path("old.amod"), std::ios::binary)
         .write(reinterpret_cast<const char*>(file.data()), static_cast<long>(file.size()));
 
@@ -91,7 +91,7 @@ TEST_F(KvctlOffline, ConvertRewritesAnOldVersionAsVersion29) {
     ParamImage image;
     ASSERT_TRUE(ReadModeFile(Path("new.amod"), image).ok());
     EXPECT_EQ(image.Int(fields::micVolume), 85);
-    EXPECT_EQ(image.ReadBand(4, 0).type, kEqHighShelf);
+    EXPECT_EQ(image.ReadBand(4, 0).type, kFilterHighShelf);
     EXPECT_EQ(image.ExtensionTrim(0), -2.0f);
     // Blocks version 2 does not hold keep their defaults.
     EXPECT_EQ(image.Geometry().width, 4);

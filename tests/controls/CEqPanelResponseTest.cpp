@@ -43,10 +43,10 @@ class EqResponseTypes : public EqResponse, public ::testing::WithParamInterface<
 
 TEST_P(EqResponseTypes, MatchesDirectEvaluationOfTheSection) {
     const ResponseCase c = GetParam();
-    EqBand& b = panel.Band(2);
+    EqPanelBand& b = panel.Band(2);
     b.type = c.type;
-    b.freq = c.freq;
-    b.gain = c.gain;
+    b.freqHz = c.freq;
+    b.gainDb = c.gain;
     b.q = c.q;
     panel.RecalcBand(2);
     const Biquad coeffs = DesignBiquad(c.type, c.gain, c.freq, c.q, 0.0, kFs);
@@ -89,7 +89,7 @@ TEST_F(EqResponse, PlotFrequenciesSpanTheAxisLogarithmically) {
 
 TEST_F(EqResponse, PeakPointCarriesTheExactGainWhereverTheGridFalls) {
     for (float freq : {20.0f, 100.0f, 999.0f, 1000.0f, 1234.5f, 7777.0f, 20000.0f}) {
-        panel.Band(0).freq = freq;
+        panel.Band(0).freqHz = freq;
         panel.SetBandGain(15.0f, 0);
         const auto& r = panel.Band(0).response;
         const float peak = *std::max_element(r.begin(), r.end());
@@ -103,9 +103,9 @@ TEST_F(EqResponse, PeakPointCarriesTheExactGainWhereverTheGridFalls) {
 
 TEST_F(EqResponse, FrequenciesOutsideTheAxisLeaveTheResponseFinite) {
     for (float freq : {5.0f, 23999.0f}) {
-        EqBand& b = panel.Band(1);
-        b.freq = freq;
-        b.gain = 6.0f;
+        EqPanelBand& b = panel.Band(1);
+        b.freqHz = freq;
+        b.gainDb = 6.0f;
         panel.RecalcBand(1);
         for (float v : b.response) {
             ASSERT_TRUE(std::isfinite(v)) << freq;
@@ -128,16 +128,16 @@ TEST_F(EqResponse, CoordinatesMapTheAxesOntoThePlot) {
         EXPECT_LE(back, f);
         EXPECT_GT(back, f * 0.99);
     }
-    panel.Band(4).freq = 1000.0f;
+    panel.Band(4).freqHz = 1000.0f;
     panel.SetBandGain(-7.5f, 4);
     EXPECT_EQ(panel.HandlePos(4),
               QPoint(panel.FreqToPlotX(1000.0), int(22.5 * plot.height() / 30.0)));
 }
 
 TEST_F(EqResponse, TotalCurveSumsEveryBandInUse) {
-    panel.Band(0).freq = 100.0f;
+    panel.Band(0).freqHz = 100.0f;
     panel.SetBandGain(6.0f, 0);
-    panel.Band(1).freq = 5000.0f;
+    panel.Band(1).freqHz = 5000.0f;
     panel.SetBandGain(-4.0f, 1);
     panel.SetBandType(2, 0); // off: kept out of the sum
     panel.Band(2).response.fill(50.0f);
@@ -157,15 +157,15 @@ TEST_F(EqResponse, BandCountLaysOutTheStandardFrequencies) {
     panel.SetBandCount(7);
     const float seven[] = {31, 62, 125, 250, 500, 1000, 2000};
     for (int i = 0; i < 7; ++i) {
-        EXPECT_EQ(panel.Band(i).freq, seven[i]);
+        EXPECT_EQ(panel.Band(i).freqHz, seven[i]);
         EXPECT_EQ(panel.Band(i).type, 1);
         EXPECT_FLOAT_EQ(panel.Band(i).q, 1.41f);
-        EXPECT_EQ(panel.Band(i).gain, 0.0f);
+        EXPECT_EQ(panel.Band(i).gainDb, 0.0f);
         EXPECT_EQ(panel.Band(i).index, i);
     }
     panel.SetBandCount(10);
-    EXPECT_EQ(panel.Band(7).freq, 4000.0f);
-    EXPECT_EQ(panel.Band(9).freq, 16000.0f);
+    EXPECT_EQ(panel.Band(7).freqHz, 4000.0f);
+    EXPECT_EQ(panel.Band(9).freqHz, 16000.0f);
     panel.SetBandCount(99);
     EXPECT_EQ(panel.BandCount(), CEqPanel::kMaxBands);
 }
@@ -187,7 +187,7 @@ TEST_F(EqResponse, GainAndQSettersFollowTheTypeRules) {
         panel.SetBandType(5, c.type);
         panel.SetBandGain(c.gainIn, 5);
         panel.SetBandQ(c.qIn, 5);
-        EXPECT_EQ(panel.Band(5).gain, c.gainOut) << "type " << c.type;
+        EXPECT_EQ(panel.Band(5).gainDb, c.gainOut) << "type " << c.type;
         EXPECT_FLOAT_EQ(panel.Band(5).q, c.qOut) << "type " << c.type;
         panel.SetBandQ(0.0f, 5);
         EXPECT_FLOAT_EQ(panel.Band(5).q, c.qOut) << "a zero Q is ignored";
@@ -195,14 +195,14 @@ TEST_F(EqResponse, GainAndQSettersFollowTheTypeRules) {
     panel.SetGainLimits(-6.0f, 6.0f);
     panel.SetBandType(5, 1);
     panel.SetBandGain(9.0f, 5);
-    EXPECT_EQ(panel.Band(5).gain, 6.0f);
+    EXPECT_EQ(panel.Band(5).gainDb, 6.0f);
 }
 
 TEST_F(EqResponse, TypeChangesResetQAndGain) {
     panel.SetBandGain(8.0f, 4);
     panel.SetBandQ(5.0f, 4);
     panel.SetBandType(4, 4);
-    EXPECT_EQ(panel.Band(4).gain, 0.0f);
+    EXPECT_EQ(panel.Band(4).gainDb, 0.0f);
     EXPECT_FLOAT_EQ(panel.Band(4).q, 0.7f);
     panel.SetBandType(4, 1);
     EXPECT_FLOAT_EQ(panel.Band(4).q, 1.41f);
@@ -217,7 +217,7 @@ protected:
         test::ShowAt(panel, 1280, 400);
         panel.SetKind(7);
         panel.SetBandCount(13);
-        panel.Band(9).freq = 120.0f;
+        panel.Band(9).freqHz = 120.0f;
         panel.SetBandQ(0.9f, 9);
     }
     std::array<int, 4> Sections() const {
@@ -237,8 +237,8 @@ TEST_F(EqCrossover, MenuTypesProgramTheFourSections) {
         panel.HandleCommand(CEqPanel::kCmdTypeFirst + type - 1);
         EXPECT_EQ(Sections(), sections) << "menu type " << type;
         for (int k = 9; k <= 12; ++k) {
-            EXPECT_EQ(panel.Band(k).gain, 0.0f);
-            EXPECT_EQ(panel.Band(k).freq, 120.0f) << "sections follow band 9";
+            EXPECT_EQ(panel.Band(k).gainDb, 0.0f);
+            EXPECT_EQ(panel.Band(k).freqHz, 120.0f) << "sections follow band 9";
         }
     }
 }
@@ -288,7 +288,7 @@ TEST_F(EqCrossover, OtherBandsOfAChannelOnlyResetGain) {
     panel.SetBandGain(6.0f, 3);
     panel.ApplyBandType(3, 5);
     EXPECT_EQ(panel.Band(3).type, 5);
-    EXPECT_EQ(panel.Band(3).gain, 0.0f);
+    EXPECT_EQ(panel.Band(3).gainDb, 0.0f);
     EXPECT_EQ(panel.Band(10).type, 1) << "sections untouched";
 }
 

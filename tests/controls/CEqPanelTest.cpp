@@ -29,11 +29,11 @@ protected:
     void SetUp() override {
         test::ShowAt(panel, kW, kH);
         panel.SetBandCount(10);
-        QObject::connect(&panel, &CEqPanel::bandChanged, [this](const EqBand& b, int index) {
-            changed.push_back({index, b.type, b.freq, b.gain, b.q});
+        QObject::connect(&panel, &CEqPanel::bandChanged, [this](const EqPanelBand& b, int index) {
+            changed.push_back({index, b.type, b.freqHz, b.gainDb, b.q});
         });
         QObject::connect(&panel, &CEqPanel::bandPicked,
-                         [this](const EqBand&, int index) { picked.push_back(index); });
+                         [this](const EqPanelBand&, int index) { picked.push_back(index); });
         QObject::connect(&panel, &CEqPanel::deselected, [this] { ++deselects; });
         QObject::connect(&panel, &CEqPanel::copyPaste, [this](int action, int kind) {
             copyPaste.push_back({action, kind});
@@ -50,7 +50,7 @@ protected:
     }
     void PlaceBand(int band, int type, float freq, float gain) {
         panel.SetBandType(band, type);
-        panel.Band(band).freq = freq;
+        panel.Band(band).freqHz = freq;
         panel.SetBandGain(gain, band);
     }
     QMenu* OpenMenu() const {
@@ -82,7 +82,7 @@ TEST_F(EqPanelInput, PressSelectsLowestIndexAndHoverPrefersHighest) {
 TEST_F(EqPanelInput, HitRadiiAndOffBandsExcluded) {
     PlaceBand(0, 1, 200.0f, 0.0f);
     panel.SetBandType(1, 0);
-    panel.Band(1).freq = 200.0f;
+    panel.Band(1).freqHz = 200.0f;
     QTest::mouseMove(&panel, HandleAt(0, 15, 0));
     EXPECT_EQ(panel.Hover(), 0) << "hover reaches 15 px";
     QTest::mouseMove(&panel, HandleAt(0, 16, 0));
@@ -117,7 +117,7 @@ TEST_F(EqPanelInput, LeftDragMovesFrequencyAndGainWithANotificationPerStep) {
     EXPECT_EQ(changed.size(), 4u);
     QTest::mouseRelease(&panel, Qt::LeftButton, Qt::NoModifier, steps[2]);
     ASSERT_EQ(changed.size(), 5u) << "release after a drag notifies once more";
-    EXPECT_EQ(changed[4].freq, panel.Band(4).freq);
+    EXPECT_EQ(changed[4].freq, panel.Band(4).freqHz);
     EXPECT_EQ(deselects, 0);
 }
 
@@ -127,9 +127,9 @@ TEST_F(EqPanelInput, DragClampsGainAndKeepsPassBandsFlat) {
     const QPoint start = HandleAt(1);
     QTest::mousePress(&panel, Qt::LeftButton, Qt::NoModifier, start);
     QTest::mouseMove(&panel, QPoint(start.x(), CEqPanel::kPlotTop + 40));
-    EXPECT_NEAR(panel.Band(1).gain, 15.0 - 40.0 / panel.PlotRect().height() * 30.0, 0.051);
+    EXPECT_NEAR(panel.Band(1).gainDb, 15.0 - 40.0 / panel.PlotRect().height() * 30.0, 0.051);
     QTest::mouseMove(&panel, QPoint(start.x(), 2));
-    EXPECT_EQ(panel.Band(1).gain, 12.0f) << "clamped to the band's maximum";
+    EXPECT_EQ(panel.Band(1).gainDb, 12.0f) << "clamped to the band's maximum";
     QTest::mouseRelease(&panel, Qt::LeftButton, Qt::NoModifier, QPoint(start.x(), 2));
 
     PlaceBand(6, 2, 3000.0f, 0.0f);
@@ -137,7 +137,7 @@ TEST_F(EqPanelInput, DragClampsGainAndKeepsPassBandsFlat) {
     QTest::mousePress(&panel, Qt::LeftButton, Qt::NoModifier, lp);
     QTest::mouseMove(&panel, lp + QPoint(0, -80));
     QTest::mouseMove(&panel, lp + QPoint(0, 90));
-    EXPECT_EQ(panel.Band(6).gain, 0.0f);
+    EXPECT_EQ(panel.Band(6).gainDb, 0.0f);
     EXPECT_EQ(changed.back().gain, 0.0f);
     QTest::mouseRelease(&panel, Qt::LeftButton, Qt::NoModifier, lp + QPoint(0, 90));
 }
@@ -181,7 +181,7 @@ TEST_F(EqPanelInput, RightClickOpensTheTypeMenuAndAppliesTheChoice) {
     const std::size_t before = changed.size();
     menu->actions()[3]->trigger(); // LS
     EXPECT_EQ(panel.Band(5).type, 4);
-    EXPECT_EQ(panel.Band(5).gain, 0.0f);
+    EXPECT_EQ(panel.Band(5).gainDb, 0.0f);
     ASSERT_EQ(changed.size(), before + 1);
     EXPECT_EQ(changed.back().type, 4);
 }
@@ -208,14 +208,14 @@ TEST_F(EqPanelInput, WheelStepsGainOnlyForGainTypes) {
     PlaceBand(2, 1, 300.0f, 1.0f);
     panel.SetSelected(2);
     EXPECT_TRUE(test::Wheel(panel, HandleAt(2), 120));
-    EXPECT_FLOAT_EQ(panel.Band(2).gain, 1.1f);
+    EXPECT_FLOAT_EQ(panel.Band(2).gainDb, 1.1f);
     EXPECT_TRUE(test::Wheel(panel, HandleAt(2), -720));
     EXPECT_TRUE(test::Wheel(panel, HandleAt(2), -15));
-    EXPECT_FLOAT_EQ(panel.Band(2).gain, 0.9f) << "one step per message";
+    EXPECT_FLOAT_EQ(panel.Band(2).gainDb, 0.9f) << "one step per message";
     EXPECT_EQ(changed.size(), 3u);
-    panel.Band(2).gain = 15.0f;
+    panel.Band(2).gainDb = 15.0f;
     test::Wheel(panel, HandleAt(2), 120);
-    EXPECT_EQ(panel.Band(2).gain, 15.0f);
+    EXPECT_EQ(panel.Band(2).gainDb, 15.0f);
 
     PlaceBand(3, 3, 300.0f, 0.0f);
     panel.SetSelected(3);
@@ -254,9 +254,9 @@ TEST_F(EqPanelInput, KeysEditTheSelectedBand) {
         panel.SetSelected(6);
         const std::size_t before = changed.size();
         QTest::keyClick(&panel, Qt::Key(c.key), c.mods);
-        const EqBand& b = panel.Band(6);
-        EXPECT_FLOAT_EQ(b.freq, c.freqOut) << "key " << c.key << " at " << c.freq;
-        EXPECT_FLOAT_EQ(b.gain, c.gainOut) << "key " << c.key;
+        const EqPanelBand& b = panel.Band(6);
+        EXPECT_FLOAT_EQ(b.freqHz, c.freqOut) << "key " << c.key << " at " << c.freq;
+        EXPECT_FLOAT_EQ(b.gainDb, c.gainOut) << "key " << c.key;
         EXPECT_NEAR(b.q, c.qOut, 1e-5) << "key " << c.key;
         EXPECT_EQ(changed.size(), before + 1);
     }
@@ -269,7 +269,7 @@ TEST_F(EqPanelInput, CommaAndPeriodStepTheTypeWithinPeqToHighShelf) {
     EXPECT_EQ(panel.Band(2).type, 1);
     QTest::keyClick(&panel, Qt::Key_Period);
     EXPECT_EQ(panel.Band(2).type, 2);
-    EXPECT_EQ(panel.Band(2).gain, 0.0f);
+    EXPECT_EQ(panel.Band(2).gainDb, 0.0f);
     for (int i = 0; i < 5; ++i) {
         QTest::keyClick(&panel, Qt::Key_Period);
     }
@@ -318,7 +318,7 @@ TEST_F(EqPanelInput, DigitsOnAChannelPanelPickTheCrossover) {
 TEST_F(EqPanelInput, HiddenSectionsHaveNoHandles) {
     panel.SetKind(7);
     panel.SetBandCount(13);
-    panel.Band(11).freq = 100.0f; // away from every visible band
+    panel.Band(11).freqHz = 100.0f; // away from every visible band
     const QPoint at = HandleAt(11);
     QTest::mouseMove(&panel, at);
     EXPECT_EQ(panel.Hover(), -1);

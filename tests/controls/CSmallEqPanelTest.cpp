@@ -44,23 +44,23 @@ TEST_F(SmallEq, BoostShowsAtItsFrequencyToATenth) {
 
 TEST_F(SmallEq, SettersClampAndUnknownTypesAreFlat) {
     panel.SetBandFreq(0, 5.0f);
-    EXPECT_EQ(panel.BandAt(0).freq, 20.0f);
+    EXPECT_EQ(panel.BandAt(0).freqHz, 20.0f);
     panel.SetBandFreq(0, 0.0f);
-    EXPECT_EQ(panel.BandAt(0).freq, 20.0f) << "0 is ignored";
+    EXPECT_EQ(panel.BandAt(0).freqHz, 20.0f) << "0 is ignored";
     panel.SetBandFreq(0, 30000.0f);
-    EXPECT_EQ(panel.BandAt(0).freq, 20000.0f);
+    EXPECT_EQ(panel.BandAt(0).freqHz, 20000.0f);
     panel.SetBandGain(1, 40.0f);
-    EXPECT_EQ(panel.BandAt(1).gain, 15.0f);
+    EXPECT_EQ(panel.BandAt(1).gainDb, 15.0f);
     panel.SetBandGain(1, 0.0f);
 
     panel.BandAt(3).type = 9;
-    panel.BandAt(3).gain = 12.0f;
+    panel.BandAt(3).gainDb = 12.0f;
     panel.RecalcBand(3);
     for (int u = 0; u < CSmallEqPanel::kPoints; ++u) {
         EXPECT_NEAR(TotalDb(u), 0.0, 1e-9) << u;
     }
     panel.BandAt(3).type = 7; // notch: a deep cut at its frequency, flat far away
-    panel.BandAt(3).freq = 250.0f;
+    panel.BandAt(3).freqHz = 250.0f;
     panel.RecalcBand(3);
     double lowest = 0;
     for (int u = 0; u < CSmallEqPanel::kPoints; ++u) {

@@ -26,40 +26,40 @@ TEST_F(ParamImageTest, BandDefaults) {
         double gain;
     };
     const Case cases[] = {
-        {0, kEqPeq, 31, 1.414, 0},
-        {9, kEqPeq, 16000, 1.414, 0},
-        {10, kEqPeq, 31, 1.414, 0},
-        {19, kEqPeq, 16000, 1.414, 0},
-        {20, kEqPeq, 61, 1.414, 0},
-        {25, kEqPeq, 2300, 1.414, 0},
-        {26, kEqLowPass, 5000, 0.707, 0},
-        {27, kEqHighPass, 200, 0.707, 0},
-        {28, kEqPeq, 160, 1.414, 0},
-        {32, kEqPeq, 2300, 1.414, 0},
-        {33, kEqHighShelf, 5000, 0.707, 3},
-        {34, kEqHighPass, 120, 0.707, 0},
-        {35, kEqPeq, 160, 1.414, 0},
-        {39, kEqPeq, 2300, 1.414, 0},
-        {40, kEqHighShelf, 5000, 0.707, -6},
-        {41, kEqHighPass, 100, 0.707, 0},
-        {42, kEqPeq, 160, 1.414, 0},
-        {46, kEqPeq, 2300, 1.414, 0},
-        {47, kEqHighShelf, 3000, 0.707, -3},
-        {48, kEqPeq, 31, 1.414, 0},
-        {57, kEqPeq, 16000, 1.414, 0},
-        {58, kEqPeq, 31, 1.414, 0},
-        {67, kEqPeq, 16000, 1.414, 0},
-        {70, kEqPeq, 16000, 1.414, 0},
-        {71, kEqPeq, 500, 0.707, 0},
-        {72, kEqPeq, 1000, 0.707, 0},
-        {163, kEqPeq, 31, 1.414, 0},
-        {176, kEqPeq, 500, 0.707, 0},
-        {177, kEqPeq, 1000, 0.707, 0},
+        {0, kFilterPeq, 31, 1.414, 0},
+        {9, kFilterPeq, 16000, 1.414, 0},
+        {10, kFilterPeq, 31, 1.414, 0},
+        {19, kFilterPeq, 16000, 1.414, 0},
+        {20, kFilterPeq, 61, 1.414, 0},
+        {25, kFilterPeq, 2300, 1.414, 0},
+        {26, kFilterLowPass, 5000, 0.707, 0},
+        {27, kFilterHighPass, 200, 0.707, 0},
+        {28, kFilterPeq, 160, 1.414, 0},
+        {32, kFilterPeq, 2300, 1.414, 0},
+        {33, kFilterHighShelf, 5000, 0.707, 3},
+        {34, kFilterHighPass, 120, 0.707, 0},
+        {35, kFilterPeq, 160, 1.414, 0},
+        {39, kFilterPeq, 2300, 1.414, 0},
+        {40, kFilterHighShelf, 5000, 0.707, -6},
+        {41, kFilterHighPass, 100, 0.707, 0},
+        {42, kFilterPeq, 160, 1.414, 0},
+        {46, kFilterPeq, 2300, 1.414, 0},
+        {47, kFilterHighShelf, 3000, 0.707, -3},
+        {48, kFilterPeq, 31, 1.414, 0},
+        {57, kFilterPeq, 16000, 1.414, 0},
+        {58, kFilterPeq, 31, 1.414, 0},
+        {67, kFilterPeq, 16000, 1.414, 0},
+        {70, kFilterPeq, 16000, 1.414, 0},
+        {71, kFilterPeq, 500, 0.707, 0},
+        {72, kFilterPeq, 1000, 0.707, 0},
+        {163, kFilterPeq, 31, 1.414, 0},
+        {176, kFilterPeq, 500, 0.707, 0},
+        {177, kFilterPeq, 1000, 0.707, 0},
         // The last record stays zero until the processor or a mode file fills it.
         {178, 0, 0, 0, -15},
     };
     for (const auto& c : cases) {
-        const BandRecord b = image.ReadRecord(c.record);
+        const EqBand b = image.ReadRecord(c.record);
         EXPECT_EQ(b.type, c.type) << "record " << c.record;
         EXPECT_EQ(b.freqHz, c.freq) << "record " << c.record;
         EXPECT_DOUBLE_EQ(b.q, c.q) << "record " << c.record;
@@ -94,7 +94,7 @@ TEST_F(ParamImageTest, MainBlockAndHubDefaults) {
 
 TEST_F(ParamImageTest, InitDefaultsClearsEarlierEdits) {
     image.SetSlot(100, 7);
-    image.WriteBand(5, 3, 6, 400, 2, kEqPeq);
+    image.WriteBand(5, 3, 6, 400, 2, kFilterPeq);
     image.SetExtensionTrim(2, -3);
     image.InitDefaults();
     EXPECT_EQ(image.Slot(100), 0);
@@ -121,17 +121,17 @@ TEST(ParamImageLayout, BandRecordIndex) {
 }
 
 TEST_F(ParamImageTest, WriteBandStoresCodesAndReturnsItsOffset) {
-    EXPECT_EQ(image.WriteBand(6, 2, 2.96, 1234.7, 0.7071, kEqLowShelf), 7 * 75);
+    EXPECT_EQ(image.WriteBand(6, 2, 2.96, 1234.7, 0.7071, kFilterLowShelf), 7 * 75);
     const auto r = image.RecordBytes(75);
-    EXPECT_EQ(r, (std::array<std::uint8_t, 7>{0x00, 180, 0x04, 0xD2, 0x02, 0xC3, kEqLowShelf}));
-    const BandRecord b = image.ReadBand(6, 2);
+    EXPECT_EQ(r, (std::array<std::uint8_t, 7>{0x00, 180, 0x04, 0xD2, 0x02, 0xC3, kFilterLowShelf}));
+    const EqBand b = image.ReadBand(6, 2);
     EXPECT_DOUBLE_EQ(b.gainDb, 3.0);
     EXPECT_EQ(b.freqHz, 1234);
     EXPECT_DOUBLE_EQ(b.q, 0.707);
-    EXPECT_EQ(image.WriteBand(14, 1, 0, 100, 1, kEqPeq), -1);
+    EXPECT_EQ(image.WriteBand(14, 1, 0, 100, 1, kFilterPeq), -1);
     // Groups 0 and 13 address the microphone records.
-    image.WriteBand(13, 4, -15, 99, 1, kEqHighPass);
-    EXPECT_EQ(image.ReadBand(1, 4).type, kEqHighPass);
+    image.WriteBand(13, 4, -15, 99, 1, kFilterHighPass);
+    EXPECT_EQ(image.ReadBand(1, 4).type, kFilterHighPass);
     EXPECT_EQ(image.ReadBand(0, 4).gainDb, -15.0);
 }
 

@@ -52,8 +52,8 @@ protected:
     static void ExpectCrossoverBands(const RecordingSink& sink, int c, double f, int lowType,
                                      int highType) {
         const ParamImage& image = GetParamImage();
-        const BandRecord low = image.ReadBand(c + 5, kCrossoverLowBand);
-        const BandRecord high = image.ReadBand(c + 5, kCrossoverHighBand);
+        const EqBand low = image.ReadBand(c + 5, kCrossoverLowBand);
+        const EqBand high = image.ReadBand(c + 5, kCrossoverHighBand);
         EXPECT_NEAR(low.freqHz, f, 0.5);
         EXPECT_NEAR(high.freqHz, f + 500, 0.5);
         EXPECT_EQ(low.type, lowType);
@@ -117,7 +117,7 @@ TEST_F(DelayPageTest, ModeSwitchSendsTheModeAndRewritesBothCrossoverBands) {
     EXPECT_FLOAT_EQ(ValueOf(mode[0], 0), 1.0f);
     EXPECT_FLOAT_EQ(ValueOf(mode[0], 1), 0.0f);
     EXPECT_EQ(GetParamImage().Int(outDelayMode, 1), 1);
-    ExpectCrossoverBands(sink, 1, 1000, kEqPeq, kEqPeq);
+    ExpectCrossoverBands(sink, 1, 1000, kFilterPeq, kFilterPeq);
     EXPECT_FALSE(m_page->CrossoverSlider(1)->IsSliderEnabled());
 
     sink.Clear();
@@ -133,8 +133,8 @@ TEST_F(DelayPageTest, CrossoverSliderAtItsLastPositionGivesThreeThousandHertz) {
     test::DragSliderTo(*m_page->CrossoverSlider(4), 25);
     EXPECT_EQ(m_page->CrossoverLabel(4)->text(), QStringLiteral("3000Hz"));
     EXPECT_EQ(GetDelayCrossoverIndex(4), 25);
-    const BandRecord low = GetParamImage().ReadBand(9, kCrossoverLowBand);
-    const BandRecord high = GetParamImage().ReadBand(9, kCrossoverHighBand);
+    const EqBand low = GetParamImage().ReadBand(9, kCrossoverLowBand);
+    const EqBand high = GetParamImage().ReadBand(9, kCrossoverHighBand);
     EXPECT_NEAR(low.freqHz, 3000, 0.5);
     EXPECT_NEAR(high.freqHz, 3500, 0.5);
     EXPECT_EQ(low.type, 3);

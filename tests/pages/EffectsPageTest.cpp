@@ -50,7 +50,7 @@ protected:
 TEST_F(EffectsPageTest, EchoBShowsRecordsSevenOnAndEditsThem) {
     GetParamImage().WriteBand(2, 7, 5.0, 200, 2.0, 1);
     m_page->LoadEq();
-    EXPECT_NEAR(m_page->Panel()->Band(0).gain, 5.0f, 0.01);
+    EXPECT_NEAR(m_page->Panel()->Band(0).gainDb, 5.0f, 0.01);
     EXPECT_EQ(m_page->BandList()->item(0, EqBandTable::kGain)->text(), QStringLiteral("+5.0dB"));
     m_page->SelectBand(0);
     EXPECT_TRUE(m_page->EditorShown());
@@ -75,7 +75,7 @@ TEST_F(EffectsPageTest, TypeChoiceKeepsOrDropsTheGain) {
     m_page->SelectBand(0);
     EqBandEditor* editor = m_page->BandEditor();
     editor->TypeRadio(2)->click();
-    BandRecord r = GetParamImage().ReadBand(2, 7);
+    EqBand r = GetParamImage().ReadBand(2, 7);
     EXPECT_EQ(r.type, 2);
     EXPECT_EQ(r.gainDb, 0.0);
     EXPECT_NEAR(r.q, 0.7, 0.006);
@@ -127,8 +127,8 @@ TEST_F(EffectsPageTest, CopyOnReverbAThenPasteOnEchoB) {
     RecordingSink sink;
     emit m_page->Panel()->copyPaste(1, m_page->Panel()->Kind());
     for (int b = 0; b < 7; ++b) {
-        const BandRecord from = GetParamImage().ReadBand(3, b);
-        const BandRecord to = GetParamImage().ReadBand(2, 7 + b);
+        const EqBand from = GetParamImage().ReadBand(3, b);
+        const EqBand to = GetParamImage().ReadBand(2, 7 + b);
         EXPECT_EQ(to.gainDb, from.gainDb) << b;
         EXPECT_EQ(to.freqHz, from.freqHz) << b;
     }

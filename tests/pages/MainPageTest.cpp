@@ -85,11 +85,11 @@ TEST_F(MainPageTest, DraggingBandThreeOfChannelAWritesTheRecordAndTheBiquad) {
     QTest::mouseMove(panel, start + QPoint(40, -40));
     QTest::mouseRelease(panel, Qt::LeftButton, Qt::NoModifier, start + QPoint(40, -40));
 
-    const EqBand& band = panel->Band(2);
-    EXPECT_GT(band.gain, 0.0f);
-    const BandRecord r = GetParamImage().ReadBand(1, 2);
-    EXPECT_NEAR(r.gainDb, band.gain, 0.051);
-    EXPECT_NEAR(r.freqHz, band.freq, 1.0);
+    const EqPanelBand& band = panel->Band(2);
+    EXPECT_GT(band.gainDb, 0.0f);
+    const EqBand r = GetParamImage().ReadBand(1, 2);
+    EXPECT_NEAR(r.gainDb, band.gainDb, 0.051);
+    EXPECT_NEAR(r.freqHz, band.freqHz, 1.0);
     // Store writes of the record and the biquad of (group 1, band 2) for every step.
     const auto cmd = EqBandCommand(1, 2);
     ASSERT_TRUE(cmd.has_value());
@@ -103,7 +103,7 @@ TEST_F(MainPageTest, DraggingBandThreeOfChannelAWritesTheRecordAndTheBiquad) {
     EXPECT_EQ(stores, biquads);
     // The table row and the editor follow; the whole drag is one undo step.
     EXPECT_EQ(m_page->BandTable()->item(2, EqBandTable::kGain)->text(),
-              QString::asprintf("%+-.1fdB", band.gain));
+              QString::asprintf("%+-.1fdB", band.gainDb));
     EXPECT_EQ(m_page->BandEditor()->Number()->text(), QStringLiteral("3"));
     EXPECT_EQ(m_stack.count(), 1);
     m_stack.undo();
@@ -139,7 +139,7 @@ TEST_F(MainPageTest, BandTableEditsFollowThePanelRules) {
         }
         m_page->SetPageArgument(c.source);
         table->item(4, c.column)->setText(QString::fromUtf8(c.typed));
-        const BandRecord r = GetParamImage().ReadBand(c.group, c.band);
+        const EqBand r = GetParamImage().ReadBand(c.group, c.band);
         EXPECT_NEAR(r.gainDb, c.gain, 0.051) << c.typed;
         EXPECT_NEAR(r.freqHz, c.freq, 0.5) << c.typed;
         EXPECT_NEAR(r.q, c.q, 0.006) << c.typed;
@@ -242,11 +242,11 @@ TEST_F(MainPageTest, MicrophoneSlidersStoreAndSendWithTheirTexts) {
 TEST_F(MainPageTest, MusicDisablesTheParametersAndEmptiesTheThumbnails) {
     GetParamImage().WriteBand(2, 0, 6.0, 100, 1.41, 1);
     m_page->RefreshFromImage();
-    EXPECT_GT(m_page->EchoThumb()->BandAt(0).gain, 5.0f);
+    EXPECT_GT(m_page->EchoThumb()->BandAt(0).gainDb, 5.0f);
     m_page->SetPageArgument(2);
     EXPECT_FALSE(m_page->ParamTable()->isEnabled());
     EXPECT_FALSE(m_page->ParamSlider()->isEnabled());
-    EXPECT_EQ(m_page->EchoThumb()->BandAt(0).gain, 0.0f);
+    EXPECT_EQ(m_page->EchoThumb()->BandAt(0).gainDb, 0.0f);
     EXPECT_EQ(GetAppState().mainPageSource, 2);
     m_page->SetPageArgument(0);
     EXPECT_TRUE(m_page->ParamTable()->isEnabled());

@@ -111,8 +111,8 @@ TEST_F(OutputPageTest, BandDragWritesBothLinkedChannelsAndOnlyOneOnceUnlinked) {
     EXPECT_EQ(w.biquads.count({6, 2}), w.biquads.count({5, 2}));
     EXPECT_EQ(w.biquads.size(), 2 * w.biquads.count({5, 2})); // nothing else
     EXPECT_EQ(static_cast<std::size_t>(w.stores), w.biquads.size());
-    const BandRecord one = GetParamImage().ReadBand(5, 2);
-    const BandRecord two = GetParamImage().ReadBand(6, 2);
+    const EqBand one = GetParamImage().ReadBand(5, 2);
+    const EqBand two = GetParamImage().ReadBand(6, 2);
     EXPECT_GT(one.gainDb, 0.0);
     EXPECT_EQ(one.gainDb, two.gainDb);
     EXPECT_EQ(one.freqHz, two.freqHz);
@@ -131,7 +131,7 @@ TEST_F(OutputPageTest, CrossoverSlopeProgramsTheFourSectionsOnEveryLinkedChannel
     m_page->SelectBand(9);
     auto* editor = m_page->findChild<EqBandEditor*>();
     ASSERT_NE(editor, nullptr);
-    test::ClickBox(editor->TypeRadio(kEqLowPass));
+    test::ClickBox(editor->TypeRadio(kFilterLowPass));
     auto* slope = static_cast<QComboBox*>(m_page->Control(1134));
     ASSERT_TRUE(slope->isVisible());
 

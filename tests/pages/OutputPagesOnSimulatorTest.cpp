@@ -161,7 +161,7 @@ TEST_F(OutputPagesOnSimulatorTest, Lr24OnBandTenProgramsFourSectionsOnEachLinked
     page->SelectBand(9);
     auto* editor = page->findChild<EqBandEditor*>();
     ASSERT_NE(editor, nullptr);
-    QRadioButton* lowPass = editor->TypeRadio(kEqLowPass);
+    QRadioButton* lowPass = editor->TypeRadio(kFilterLowPass);
     QTest::mouseClick(lowPass, Qt::LeftButton, {}, QPoint(8, lowPass->height() / 2));
     auto* slope = static_cast<QComboBox*>(page->Control(1134));
     ASSERT_TRUE(slope->isVisible());

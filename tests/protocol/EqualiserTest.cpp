@@ -1,8 +1,8 @@
 #include "RecordingSink.h"
 
 #include "image/Encodings.h"
+#include "image/EqBand.h"
 #include "image/ParamImage.h"
-#include "protocol/BiquadDesigner.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/Equaliser.h"
 
@@ -52,7 +52,7 @@ protected:
 };
 
 TEST_F(EqualiserTest, BandWriteStoresWritesAndSendsCoefficients) {
-    ASSERT_TRUE(WriteEqBand(4, 0, 2.96, 1000.0, 1.414, kEqPeq));
+    ASSERT_TRUE(WriteEqBand(4, 0, 2.96, 1000.0, 1.414, kFilterPeq));
     const auto sent = sink.Commands();
     ASSERT_EQ(sent.size(), 2u);
     // Record 48 at offset 336: gain code 180 (the 0.05 added), 1000 Hz, Q 1414, PEQ.
@@ -60,14 +60,14 @@ TEST_F(EqualiserTest, BandWriteStoresWritesAndSendsCoefficients) {
     EXPECT_EQ(sent[1].Module(), 4);
     EXPECT_EQ(sent[1].Item(), 0);
     EXPECT_EQ(sent[1].Count(), 5);
-    const BiquadRecord expected = BiquadValues(kEqPeq, 2.96, 1000.0, 1.414);
+    const BiquadRecord expected = BiquadValues(kFilterPeq, 2.96, 1000.0, 1.414);
     for (int k = 0; k < 5; ++k) {
         EXPECT_EQ(ValueOf(sent[1], k), expected[static_cast<std::size_t>(k)]) << k;
     }
     EXPECT_EQ(image.ReadBand(4, 0).gainDb, 3.0);
 
     sink.Clear();
-    EXPECT_FALSE(WriteEqBand(4, 10, 0, 1000, 1, kEqPeq)); // record 58 belongs to CH1
+    EXPECT_FALSE(WriteEqBand(4, 10, 0, 1000, 1, kFilterPeq)); // record 58 belongs to CH1
     EXPECT_TRUE(sink.Log().empty());
     EXPECT_EQ(image.ReadRecord(58).freqHz, 31);
 }
@@ -124,16 +124,16 @@ TEST_F(EqualiserTest, ResetUsesTheKindsFrequencies) {
     for (const auto& c : cases) {
         SCOPED_TRACE(c.kind);
         image.InitDefaults();
-        image.WriteBand(c.group, c.firstBand + 2, 6.0, 777, 3.0, kEqHighShelf);
+        image.WriteBand(c.group, c.firstBand + 2, 6.0, 777, 3.0, kFilterHighShelf);
         sink.Clear();
         ResetEq(c.kind);
         const auto sent = sink.Commands();
         ASSERT_EQ(sent.size(), 2 * c.freqs.size());
         for (std::size_t b = 0; b < c.freqs.size(); ++b) {
-            const BandRecord band = image.ReadBand(c.group, c.firstBand + static_cast<int>(b));
+            const EqBand band = image.ReadBand(c.group, c.firstBand + static_cast<int>(b));
             EXPECT_EQ(band.freqHz, c.freqs[b]);
             EXPECT_EQ(band.gainDb, 0.0);
-            EXPECT_EQ(band.type, kEqPeq);
+            EXPECT_EQ(band.type, kFilterPeq);
             EXPECT_EQ(band.q, 1.409); // the single 1.41 truncated to a Q code
             EXPECT_EQ(sent[2 * b + 1].Item(), c.firstItem + static_cast<int>(b));
         }
@@ -142,7 +142,7 @@ TEST_F(EqualiserTest, ResetUsesTheKindsFrequencies) {
 
 TEST_F(EqualiserTest, OutputResetFollowsTheRole) {
     image.SetInt(fields::outRole, 1, 4); // CH2 is the subwoofer
-    image.WriteBand(6, 13, 0, 1200, 0.707, kEqHighPass);
+    image.WriteBand(6, 13, 0, 1200, 0.707, kFilterHighPass);
     ResetEq(8);
     ResetEq(7);
     const auto sent = sink.Commands();
@@ -154,18 +154,18 @@ TEST_F(EqualiserTest, OutputResetFollowsTheRole) {
     for (int b = 0; b < 13; ++b) {
         EXPECT_EQ(image.ReadBand(6, b).type, subTypes[b]) << b;
         EXPECT_EQ(image.ReadBand(6, b).freqHz, subFreqs[b]) << b;
-        EXPECT_EQ(image.ReadBand(5, b).type, kEqPeq) << b;
+        EXPECT_EQ(image.ReadBand(5, b).type, kFilterPeq) << b;
         EXPECT_EQ(image.ReadBand(5, b).freqHz, freqs[b]) << b;
     }
     // The delay crossover bands are not touched.
     EXPECT_EQ(image.ReadBand(6, 13).freqHz, 1200);
-    EXPECT_EQ(image.ReadBand(6, 13).type, kEqHighPass);
+    EXPECT_EQ(image.ReadBand(6, 13).type, kFilterHighPass);
 }
 
 TEST_F(EqualiserTest, CopyMusicToOutputFlattensTheTopBands) {
     for (int b = 0; b < 10; ++b) {
         image.WriteBand(4, b, b - 5.0, 100.0 * (b + 1), 0.5 + b * 0.25,
-                        b == 9 ? kEqHighShelf : kEqPeq);
+                        b == 9 ? kFilterHighShelf : kFilterPeq);
     }
     const auto band14Before = image.RecordBytes(ParamImage::BandRecordIndex(5, 14));
     CopyEq(6, 7);
@@ -183,7 +183,7 @@ TEST_F(EqualiserTest, CopyMusicToOutputFlattensTheTopBands) {
         EXPECT_EQ(r[3], band9[3]);
         EXPECT_EQ(r[4], band9[4]);
         EXPECT_EQ(r[5], band9[5]);
-        EXPECT_EQ(r[6], kEqPeq);
+        EXPECT_EQ(r[6], kFilterPeq);
     }
     EXPECT_EQ(image.RecordBytes(ParamImage::BandRecordIndex(5, 14)), band14Before);
     // Thirteen bands re-sent, each as its store write and its biquad.
@@ -204,8 +204,11 @@ TEST_F(EqualiserTest, CopyOutputToMusicTurnsCrossoversIntoFilters) {
         int type;
         int expected;
     };
-    const Case cases[] = {
-        {19, kEqHighPass}, {18, kEqLowPass}, {6, kEqLowPass}, {21, kEqHighPass}, {5, kEqHighShelf}};
+    const Case cases[] = {{19, kFilterHighPass},
+                          {18, kFilterLowPass},
+                          {6, kFilterLowPass},
+                          {21, kFilterHighPass},
+                          {5, kFilterHighShelf}};
     for (const auto& c : cases) {
         image.WriteBand(5, 9, 0, 120, 0.707, c.type);
         CopyEq(7, 6);
@@ -214,7 +217,7 @@ TEST_F(EqualiserTest, CopyOutputToMusicTurnsCrossoversIntoFilters) {
     }
     image.WriteBand(5, 9, 0, 120, 0.707, 19);
     CopyEq(7, 1); // onto microphone B: its tenth band is group 1 band 19
-    EXPECT_EQ(image.ReadBand(1, 19).type, kEqHighPass);
+    EXPECT_EQ(image.ReadBand(1, 19).type, kFilterHighPass);
 }
 
 TEST_F(EqualiserTest, CopyKeepsQCodesThatWouldNotSurviveReEncoding) {
@@ -235,7 +238,7 @@ TEST_F(EqualiserTest, CopyWithUnknownKindsDoesNothing) {
 }
 
 TEST_F(EqualiserTest, CopyBetweenKindsOfDifferentSizeCopiesTheSmaller) {
-    image.WriteBand(3, 0, 4.0, 333, 2.0, kEqPeq);
+    image.WriteBand(3, 0, 4.0, 333, 2.0, kFilterPeq);
     CopyEq(2, 0); // reverb A (7 bands) onto microphone A (10 bands)
     EXPECT_EQ(image.ReadBand(1, 0).freqHz, 333);
     EXPECT_EQ(image.ReadBand(1, 7).freqHz, 4000); // untouched default

@@ -154,9 +154,9 @@ void ExpectedAfterWriteAll(const ParamImage& sent, bool volumesSent, int micVolu
         const int f = freq >= 500 && freq <= 3000 && freq % 100 == 0 ? freq : 500;
         const bool highFrequency = sent.Int(outDelayMode, c) == 0;
         expected.WriteBand(group, kCrossoverLowBand, 0.0, f, 0.707f,
-                           highFrequency ? kEqHighPass : kEqPeq);
+                           highFrequency ? kFilterHighPass : kFilterPeq);
         expected.WriteBand(group, kCrossoverHighBand, 0.0, f + 500, 0.707f,
-                           highFrequency ? kEqLowPass : kEqPeq);
+                           highFrequency ? kFilterLowPass : kFilterPeq);
     }
     auto routing = sent.BlockBytes(Block::Routing);
     for (std::size_t i = 2; i < routing.size(); ++i) {

@@ -292,7 +292,7 @@ TEST_F(SettersTest, HdmiPortGoesBeforeTheSource) {
 
 TEST_F(SettersTest, DelayModeReprogramsTheCrossover) {
     // CH3 (module 7): band 13 is record 101 (offset 707 = 02C3), band 14 record 102.
-    image.WriteBand(7, 13, 0, 1200, 0.707, kEqPeq);
+    image.WriteBand(7, 13, 0, 1200, 0.707, kFilterPeq);
     SetChannelDelayMode(2, 1);
     auto sent = sink.Commands();
     ASSERT_EQ(sent.size(), 5u);
@@ -309,9 +309,9 @@ TEST_F(SettersTest, DelayModeReprogramsTheCrossover) {
     sent = sink.Commands();
     ASSERT_EQ(sent.size(), 5u);
     EXPECT_EQ(Hex(sent[0].command), "02 09 00 07 11 02 3F 80 00 00 3F 80 00 00");
-    EXPECT_EQ(image.ReadBand(7, 13).type, kEqHighPass);
+    EXPECT_EQ(image.ReadBand(7, 13).type, kFilterHighPass);
     EXPECT_EQ(image.ReadBand(7, 13).freqHz, 1200);
-    EXPECT_EQ(image.ReadBand(7, 14).type, kEqLowPass);
+    EXPECT_EQ(image.ReadBand(7, 14).type, kFilterLowPass);
     EXPECT_EQ(image.ReadBand(7, 14).freqHz, 1700);
 }
 
@@ -322,7 +322,7 @@ TEST_F(SettersTest, CrossoverIndexFollowsBand13) {
     };
     const Case cases[] = {{500, 0}, {600, 1}, {1200, 7}, {3000, 25}, {750, 0}, {3100, 0}, {0, 0}};
     for (const auto& c : cases) {
-        image.WriteBand(5, 13, 0, c.freq, 0.707, kEqHighPass);
+        image.WriteBand(5, 13, 0, c.freq, 0.707, kFilterHighPass);
         EXPECT_EQ(GetDelayCrossoverIndex(0), c.k) << c.freq;
     }
     SetDelayCrossover(0, 25);

@@ -147,9 +147,9 @@ TEST_F(WriteAllTest, ValuesAndStoredBackClamps) {
     EXPECT_EQ(image.Float(fields::echoPredelay, 0), 2.0f);
     EXPECT_EQ(image.Float(fields::echoTime, 1), 217.0f);
     EXPECT_EQ(ValueOf(find("9/17"), 1), 0.0f);
-    EXPECT_EQ(image.ReadBand(9, 13).type, kEqPeq);
-    EXPECT_EQ(image.ReadBand(8, 13).type, kEqHighPass);
-    EXPECT_EQ(image.ReadBand(8, 14).type, kEqLowPass);
+    EXPECT_EQ(image.ReadBand(9, 13).type, kFilterPeq);
+    EXPECT_EQ(image.ReadBand(8, 13).type, kFilterHighPass);
+    EXPECT_EQ(image.ReadBand(8, 14).type, kFilterLowPass);
     // Music muted: one command, no fade-in.
     int musicMute = 0;
     for (const auto& r : log) {

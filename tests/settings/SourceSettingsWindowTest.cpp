@@ -230,7 +230,7 @@ TEST_F(SourceSettingsWindowTest, SubBassLowPassAndBassBoostGoThroughTheirOperati
     CloudnessDlg* dialog = OpenFeatures();
     Mark();
     MoveSlider(Control<CXBmpSlider>(dialog, CloudnessDlg::kSubBassFreq), 120);
-    const BandRecord band = GetParamImage().ReadBand(14, 0);
+    const EqBand band = GetParamImage().ReadBand(14, 0);
     EXPECT_NEAR(band.freqHz, 120.0, 1.0);
     EXPECT_EQ(band.type, 2);
     EXPECT_NEAR(band.q, 0.707, 0.01);

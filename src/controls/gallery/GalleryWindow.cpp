@@ -61,17 +61,17 @@ void LoadBands(CEqPanel* panel, const std::vector<BandSample>& bands) {
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const int index = int(i);
         panel->SetBandType(index, bands[i].type);
-        panel->Band(index).freq = bands[i].freq;
+        panel->Band(index).freqHz = bands[i].freq;
         panel->SetBandQ(bands[i].q, index);
         panel->SetBandGain(bands[i].gain, index);
     }
 }
 
-QString BandText(const EqBand& b, int index) {
+QString BandText(const EqPanelBand& b, int index) {
     return QStringLiteral("%1  F %2  G %3  Q %4")
         .arg(index + 1)
-        .arg(QString::fromStdString(fmt::Hz(b.freq)), QString::fromStdString(fmt::SignedDb(b.gain)),
-             QString::fromStdString(fmt::Q(b.q)));
+        .arg(QString::fromStdString(fmt::Hz(b.freqHz)),
+             QString::fromStdString(fmt::SignedDb(b.gainDb)), QString::fromStdString(fmt::Q(b.q)));
 }
 
 } // namespace
@@ -179,7 +179,7 @@ QWidget* GalleryWindow::BuildEqPage() {
                    {4, 120, -2.0f, 0.7f},
                    {5, 10000, 2.0f, 0.7f},
                    {1, 16000, -1.0f, 1.41f}});
-    ch->Band(9).freq = 80.0f;
+    ch->Band(9).freqHz = 80.0f;
     ch->ApplyBandType(9, 3);
     ch->SetCrossoverSlope(9, 1);
     ch->SetSelected(9);
@@ -202,18 +202,19 @@ QWidget* GalleryWindow::BuildEqPage() {
     m_eqPanels.push_back(music);
 
     for (CEqPanel* panel : m_eqPanels) {
-        connect(panel, &CEqPanel::bandChanged, this, [this, panel](const EqBand& b, int index) {
-            const QString text = BandText(b, index);
-            Log(QStringLiteral("%1 (0x%2) %3 段 %4")
-                    .arg(panel->Title())
-                    .arg(UM_EQ_BAND_CHANGED, 0, 16)
-                    .arg(text.section(' ', 0, 0), text.section(' ', 1)),
-                QStringLiteral("%1 (0x%2) band %3")
-                    .arg(panel->Title())
-                    .arg(UM_EQ_BAND_CHANGED, 0, 16)
-                    .arg(text));
-        });
-        connect(panel, &CEqPanel::bandPicked, this, [this, panel](const EqBand& b, int index) {
+        connect(panel, &CEqPanel::bandChanged, this,
+                [this, panel](const EqPanelBand& b, int index) {
+                    const QString text = BandText(b, index);
+                    Log(QStringLiteral("%1 (0x%2) %3 段 %4")
+                            .arg(panel->Title())
+                            .arg(UM_EQ_BAND_CHANGED, 0, 16)
+                            .arg(text.section(' ', 0, 0), text.section(' ', 1)),
+                        QStringLiteral("%1 (0x%2) band %3")
+                            .arg(panel->Title())
+                            .arg(UM_EQ_BAND_CHANGED, 0, 16)
+                            .arg(text));
+                });
+        connect(panel, &CEqPanel::bandPicked, this, [this, panel](const EqPanelBand& b, int index) {
             Log(QStringLiteral("%1 (0x%2) 选择 %3")
                     .arg(panel->Title())
                     .arg(UM_EQ_BAND_PICKED, 0, 16)
