@@ -50,20 +50,13 @@ QWidget* MakePage() {
     return page;
 }
 
-struct BandSample {
-    int type;
-    float freq;
-    float gain;
-    float q;
-};
-
-void LoadBands(CEqPanel* panel, const std::vector<BandSample>& bands) {
+void LoadBands(CEqPanel* panel, const std::vector<BasicEqBand<float>>& bands) {
     for (std::size_t i = 0; i < bands.size(); ++i) {
         const int index = int(i);
         panel->SetBandType(index, bands[i].type);
-        panel->Band(index).freqHz = bands[i].freq;
+        panel->Band(index).freqHz = bands[i].freqHz;
         panel->SetBandQ(bands[i].q, index);
-        panel->SetBandGain(bands[i].gain, index);
+        panel->SetBandGain(bands[i].gainDb, index);
     }
 }
 
@@ -150,16 +143,16 @@ QWidget* GalleryWindow::BuildEqPage() {
     mic->SetKind(0);
     mic->SetCurveColour(kMicACurve);
     mic->SetBandCount(10);
-    LoadBands(mic, {{3, 40, 0, 0.7f},
-                    {4, 110, 4.0f, 0.7f},
-                    {1, 250, -3.5f, 1.2f},
-                    {1, 800, 6.0f, 2.0f},
-                    {1, 1600, -2.0f, 1.41f},
-                    {1, 3000, 3.0f, 1.41f},
-                    {1, 5200, -7.5f, 4.0f},
-                    {1, 8000, 2.0f, 1.41f},
-                    {5, 12000, 3.0f, 0.7f},
-                    {2, 18000, 0, 0.7f}});
+    LoadBands(mic, {{0, 40, 0.7f, kFilterHighPass},
+                    {4.0f, 110, 0.7f, kFilterLowShelf},
+                    {-3.5f, 250, 1.2f, kFilterPeq},
+                    {6.0f, 800, 2.0f, kFilterPeq},
+                    {-2.0f, 1600, 1.41f, kFilterPeq},
+                    {3.0f, 3000, 1.41f, kFilterPeq},
+                    {-7.5f, 5200, 4.0f, kFilterPeq},
+                    {2.0f, 8000, 1.41f, kFilterPeq},
+                    {3.0f, 12000, 0.7f, kFilterHighShelf},
+                    {0, 18000, 0.7f, kFilterLowPass}});
     mic->SetSelected(3);
     m_eqPanels.push_back(mic);
 
@@ -170,17 +163,17 @@ QWidget* GalleryWindow::BuildEqPage() {
     ch->setGeometry(20, 464, 860, 276);
     ch->SetKind(7);
     ch->SetBandCount(13);
-    LoadBands(ch, {{1, 63, 2.5f, 1.0f},
-                   {1, 160, -4.0f, 2.5f},
-                   {1, 400, 1.5f, 1.41f},
-                   {1, 1000, 0, 1.41f},
-                   {1, 2500, -2.5f, 1.8f},
-                   {1, 6300, 3.5f, 1.41f},
-                   {4, 120, -2.0f, 0.7f},
-                   {5, 10000, 2.0f, 0.7f},
-                   {1, 16000, -1.0f, 1.41f}});
+    LoadBands(ch, {{2.5f, 63, 1.0f, kFilterPeq},
+                   {-4.0f, 160, 2.5f, kFilterPeq},
+                   {1.5f, 400, 1.41f, kFilterPeq},
+                   {0, 1000, 1.41f, kFilterPeq},
+                   {-2.5f, 2500, 1.8f, kFilterPeq},
+                   {3.5f, 6300, 1.41f, kFilterPeq},
+                   {-2.0f, 120, 0.7f, kFilterLowShelf},
+                   {2.0f, 10000, 0.7f, kFilterHighShelf},
+                   {-1.0f, 16000, 1.41f, kFilterPeq}});
     ch->Band(9).freqHz = 80.0f;
-    ch->ApplyBandType(9, 3);
+    ch->ApplyBandType(9, kFilterHighPass);
     ch->SetCrossoverSlope(9, 1);
     ch->SetSelected(9);
     m_eqPanels.push_back(ch);
@@ -191,13 +184,13 @@ QWidget* GalleryWindow::BuildEqPage() {
     music->SetKind(6);
     music->SetCurveColour(kMusicCurve);
     music->SetBandCount(7);
-    LoadBands(music, {{1, 31, 4.0f, 1.41f},
-                      {1, 62, 2.0f, 1.41f},
-                      {1, 125, -1.0f, 1.41f},
-                      {1, 250, -2.0f, 1.41f},
-                      {1, 500, 0.5f, 1.41f},
-                      {1, 1000, 2.5f, 1.41f},
-                      {1, 2000, 3.5f, 1.41f}});
+    LoadBands(music, {{4.0f, 31, 1.41f, kFilterPeq},
+                      {2.0f, 62, 1.41f, kFilterPeq},
+                      {-1.0f, 125, 1.41f, kFilterPeq},
+                      {-2.0f, 250, 1.41f, kFilterPeq},
+                      {0.5f, 500, 1.41f, kFilterPeq},
+                      {2.5f, 1000, 1.41f, kFilterPeq},
+                      {3.5f, 2000, 1.41f, kFilterPeq}});
     music->SetBypass(true);
     m_eqPanels.push_back(music);
 
