@@ -248,7 +248,7 @@ int Mode(Args args, Io& io) {
         session.ClearSyncs();
         SendModeCommand(action == "recall" ? kCmdRecallMode : kCmdFactoryMode, *mode);
         // The processor asks for a read-all (report 5 or 6), which the dispatcher starts.
-        if (!session.WaitForSync(0, kSyncTimeout)) {
+        if (!session.WaitForSync(notice::SyncKind::ReadAll, kSyncTimeout)) {
             io.err << "kvctl: the processor did not ask for a read-all after the "
                    << (action == "recall" ? "recall" : "factory recall") << "\n";
             return kExitNoProcessor;

@@ -30,32 +30,32 @@ constexpr const char* kAcceptedModels = "KV5930Q or RS483";
 
 } // namespace
 
-/// Receives the link's messages for the command line: synchronisation ends are queued for
+/// Receives the link's notices for the command line: synchronisation ends are queued for
 /// WaitForSync, message boxes are printed.
 class SessionReceiver final : public ILinkReceiver {
 public:
     explicit SessionReceiver(Io& io) : m_io(io) {}
 
-    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t) override {
-        if (message != WM_SYNC_FINISHED) {
+    void PostNotice(const LinkNotice& notice) override {
+        const auto* finished = std::get_if<notice::SyncFinished>(&notice);
+        if (!finished) {
             return;
         }
         {
             std::lock_guard lock(m_lock);
-            m_syncs.push_back(static_cast<unsigned>(wParam));
+            m_syncs.push_back(finished->kind);
         }
         m_changed.notify_all();
     }
-    void SendViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
     void ShowErrorBox(const std::string& text, const std::string& caption) override {
         std::lock_guard lock(m_lock);
         m_io.err << "kvctl: " << caption << ": " << text << "\n";
     }
 
-    bool Wait(unsigned kind, std::chrono::milliseconds timeout) {
+    bool Wait(notice::SyncKind kind, std::chrono::milliseconds timeout) {
         std::unique_lock lock(m_lock);
         const bool seen = m_changed.wait_for(lock, timeout, [&] {
-            for (unsigned k : m_syncs) {
+            for (notice::SyncKind k : m_syncs) {
                 if (k == kind) {
                     return true;
                 }
@@ -76,7 +76,7 @@ private:
     Io& m_io;
     std::mutex m_lock; ///< guards m_syncs and the error stream
     std::condition_variable m_changed;
-    std::deque<unsigned> m_syncs;
+    std::deque<notice::SyncKind> m_syncs;
 };
 
 LiveSession::LiveSession(const LiveOptions& options, Io& io)
@@ -171,7 +171,7 @@ int LiveSession::Open() {
     return kExitOk;
 }
 
-bool LiveSession::WaitForSync(unsigned kind, std::chrono::milliseconds timeout) {
+bool LiveSession::WaitForSync(notice::SyncKind kind, std::chrono::milliseconds timeout) {
     return m_receiver->Wait(kind, timeout);
 }
 

@@ -3,6 +3,7 @@
 #include "CliSupport.h"
 #include "LiveOptions.h"
 
+#include "link/LinkReceiver.h"
 #include "link/platform/HidBackend.h"
 #include "protocol/Synchronize.h"
 
@@ -33,9 +34,9 @@ public:
     /// Connects, runs the read-all and checks model and communication version. Returns
     /// kExitOk, kExitNoProcessor or kExitRefused (after printing why).
     int Open();
-    /// Waits for the end of a synchronisation (0 read-all, 1 write-all) started by the
-    /// processor or by a command; false on a time-out.
-    bool WaitForSync(unsigned kind, std::chrono::milliseconds timeout);
+    /// Waits for the end of a synchronisation of that kind started by the processor or by a
+    /// command; false on a time-out.
+    bool WaitForSync(notice::SyncKind kind, std::chrono::milliseconds timeout);
     /// Forgets synchronisation ends seen so far.
     void ClearSyncs();
     /// kExitOk while the processor is still there, kExitNoProcessor (printed) once lost.

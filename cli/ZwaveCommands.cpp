@@ -114,11 +114,6 @@ std::optional<std::u16string> Utf16(const std::string& text) {
 /// reader thread may still be handing it an event when the command ends.
 class ZwaveReceiver final : public ILinkReceiver {
 public:
-    struct Event {
-        std::uintptr_t function;
-        std::intptr_t value;
-    };
-
     static ZwaveReceiver& Instance() {
         static auto* receiver = new ZwaveReceiver;
         return *receiver;
@@ -143,19 +138,13 @@ public:
         SetLinkReceiver(session);
     }
 
-    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
+    void PostNotice(const LinkNotice& notice) override {
         std::lock_guard lock(m_lock);
-        if (message == WM_ZWAVE_EVENT) {
-            m_events.push_back({wParam, lParam});
+        if (const auto* event = std::get_if<notice::ZwaveEvent>(&notice)) {
+            m_events.push_back(*event);
             m_changed.notify_all();
-        } else if (message != WM_ZWAVE_SYNC && m_session) {
-            m_session->PostViewMessage(message, wParam, lParam);
-        }
-    }
-    void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        std::lock_guard lock(m_lock);
-        if (message != WM_ZWAVE_SYNC && m_session) {
-            m_session->SendViewMessage(message, wParam, lParam);
+        } else if (!std::holds_alternative<notice::ZwaveSync>(notice) && m_session) {
+            m_session->PostNotice(notice);
         }
     }
     void ShowErrorBox(const std::string& text, const std::string& caption) override {
@@ -166,12 +155,12 @@ public:
     }
 
     /// The next event, waiting until the deadline; nullopt when none came.
-    std::optional<Event> Next(std::chrono::steady_clock::time_point deadline) {
+    std::optional<notice::ZwaveEvent> Next(std::chrono::steady_clock::time_point deadline) {
         std::unique_lock lock(m_lock);
         if (!m_changed.wait_until(lock, deadline, [&] { return !m_events.empty(); })) {
             return std::nullopt;
         }
-        const Event e = m_events.front();
+        const notice::ZwaveEvent e = m_events.front();
         m_events.pop_front();
         return e;
     }
@@ -182,7 +171,7 @@ private:
     std::mutex m_lock; ///< guards m_session and m_events
     std::condition_variable m_changed;
     ILinkReceiver* m_session = nullptr;
-    std::deque<Event> m_events;
+    std::deque<notice::ZwaveEvent> m_events;
 };
 
 /// The Z-Wave receiver stands in for the session's while a command body runs.
@@ -258,11 +247,10 @@ int RunOperation(ZwaveReceiver& receiver, ConsoleUi& ui, int operation, Io& io) 
             io.err << "kvctl: no answer from the Z-Wave controller within 30 s\n";
             return -1;
         }
-        const int n = static_cast<int>((event->value >> 16) & 0xFFFF);
         if (event->function == zwave::kEventAddNode || event->function == zwave::kEventRemoveNode) {
-            node = n;
+            node = event->node;
         }
-        OnZwaveEventMessage(ui, event->function, event->value);
+        OnZwaveEvent(ui, *event);
     }
     return node;
 }
@@ -422,12 +410,10 @@ int Reset(Args args, Io& io) {
 bool SendFailed(ZwaveReceiver& receiver, const StepResult& result) {
     bool failed = false;
     while (const auto event = receiver.Next(std::chrono::steady_clock::now())) {
-        const int node = static_cast<int>((event->value >> 16) & 0xFFFF);
-        const int status = static_cast<int>(event->value & 0xFFFF);
-        if (event->function == zwave::kEventSendData && status == 1) {
+        if (event->function == zwave::kEventSendData && event->status == 1) {
             failed = true;
-        } else if (event->function == zwave::kEventAppCommand && node == result.step.target &&
-                   status == zwave::kKeySendFailed) {
+        } else if (event->function == zwave::kEventAppCommand &&
+                   event->node == result.step.target && event->status == zwave::kKeySendFailed) {
             failed = true;
         }
     }

@@ -10,8 +10,7 @@ namespace {
 
 class NullReceiver final : public ILinkReceiver {
 public:
-    void PostViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
-    void SendViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
+    void PostNotice(const LinkNotice&) override {}
     void ShowErrorBox(const std::string&, const std::string&) override {}
 };
 

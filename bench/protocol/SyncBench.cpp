@@ -23,8 +23,7 @@ using Clock = std::chrono::steady_clock;
 
 class NullReceiver final : public kv::ILinkReceiver {
 public:
-    void PostViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
-    void SendViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
+    void PostNotice(const kv::LinkNotice&) override {}
     void ShowErrorBox(const std::string&, const std::string&) override {}
 };
 

@@ -137,7 +137,7 @@ void LearnStatus(ParamImage& image, const std::uint8_t* b) {
         image.SetHubByte(b[3], b[4]);
     }
     if (ILinkReceiver* receiver = LinkReceiver()) {
-        receiver->PostViewMessage(WM_IR_LEARN_STATUS, b[4], 0);
+        receiver->PostNotice(notice::LearnStatus{b[4]});
     }
 }
 

@@ -4,13 +4,13 @@
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/DebugLog.h"
-#include "protocol/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/CommandSink.h"
 #include "protocol/DelayOperations.h"
 #include "protocol/DeviceQueue.h"
+#include "protocol/Dispatcher.h"
 #include "protocol/Equaliser.h"
 #include "protocol/ParamDecoder.h"
 #include "protocol/ParamSenders.h"
@@ -244,10 +244,46 @@ private:
     SyncThreads& m_threads;
 };
 
+notice::SyncFinished FinishedNotice(const ReadAllOutcome& outcome) {
+    notice::SyncFinished finished{notice::SyncKind::ReadAll, notice::SyncEnd::Answered,
+                                  outcome.failed};
+    switch (outcome.result) {
+    case ReadAllResult::NoAnswer:
+        finished.end = notice::SyncEnd::NoAnswer;
+        break;
+    case ReadAllResult::Incomplete:
+        finished.end = notice::SyncEnd::Incomplete;
+        break;
+    case ReadAllResult::Disconnected:
+        finished.end = notice::SyncEnd::Lost;
+        break;
+    case ReadAllResult::Done:
+    case ReadAllResult::UnknownModel: // the window names the model itself
+    case ReadAllResult::WrongVersion:
+        break;
+    }
+    return finished;
+}
+
+notice::SyncFinished FinishedNotice(const WriteAllOutcome& outcome) {
+    notice::SyncFinished finished{notice::SyncKind::WriteAll, notice::SyncEnd::Answered,
+                                  outcome.failed};
+    switch (outcome.result) {
+    case WriteAllResult::Incomplete:
+        finished.end = notice::SyncEnd::Incomplete;
+        break;
+    case WriteAllResult::Disconnected:
+        finished.end = notice::SyncEnd::Lost;
+        break;
+    case WriteAllResult::Done:
+        break;
+    }
+    return finished;
+}
+
 /// Steps around both procedures.
 template <typename Procedure>
-auto RunSyncThreadBody(bool readAll, Procedure procedure, std::uintptr_t finishedParam,
-                       const char* endLine) {
+auto RunSyncThreadBody(bool readAll, Procedure procedure, const char* endLine) {
     SyncTurn turn(readAll);
     // What the window queued before goes out first, in its order.
     FlushDeviceQueue();
@@ -256,7 +292,8 @@ auto RunSyncThreadBody(bool readAll, Procedure procedure, std::uintptr_t finishe
     CommandSink().Pause(kThreadStartPause);
     const auto outcome = procedure();
     if (ILinkReceiver* receiver = LinkReceiver()) {
-        receiver->PostViewMessage(WM_SYNC_FINISHED, finishedParam, 0);
+        // The outcome travels with the notice: a later synchronisation cannot change it.
+        receiver->PostNotice(FinishedNotice(outcome));
     }
     g_statusRecord.Clear();
     g_bStatusPoll.store(1);
@@ -470,7 +507,7 @@ ReadAllOutcome SynchronizeReadThreadProc() {
             const ReadAllResult result = SynchronizeReadAll();
             return ReadAllOutcome{result, LastReadAll().failed};
         },
-        0, "End thread: Delay Read SynchronizeData\n");
+        "End thread: Delay Read SynchronizeData\n");
 }
 
 WriteAllOutcome SynchronizeWriteThreadProc(const std::function<void()>& load) {
@@ -483,7 +520,7 @@ WriteAllOutcome SynchronizeWriteThreadProc(const std::function<void()>& load) {
             const WriteAllResult result = SynchronizeWriteAll();
             return WriteAllOutcome{result, LastWriteAll().failed};
         },
-        1, "End thread: SynchronizeWriteThreadProc\n");
+        "End thread: SynchronizeWriteThreadProc\n");
 }
 
 void StartReadAllThread() {

@@ -4,8 +4,8 @@
 #include <functional>
 
 /// The read-all and the write-all: bring the whole image and the processor into agreement.
-/// Each runs on a thread of its own and ends by posting WM_SYNC_FINISHED (wParam 0 for the
-/// read-all, 1 for the write-all) to the link's receiver.
+/// Each runs on a thread of its own and ends by posting a SyncFinished notice (its kind and
+/// how it ended) to the link's receiver.
 namespace kv {
 
 class ParamImage;
@@ -72,7 +72,7 @@ void RampVolumes();
 /// none comes.
 WriteAllResult SynchronizeWriteAll();
 
-/// Thread bodies: status poll off, 100 ms, the procedure, WM_SYNC_FINISHED, poll on. One
+/// Thread bodies: status poll off, 100 ms, the procedure, SyncFinished, poll on. One
 /// synchronisation runs at a time: a body waits until the one running has ended, then lets
 /// the device's queue write what it holds before its own commands. Each returns how its
 /// procedure ended. load, when given, runs once the write-all has its turn, before it sends

@@ -32,14 +32,10 @@ std::size_t FrameEnd(const std::uint8_t* b) {
     return 4u + b[4];
 }
 
-void Post(std::uintptr_t function, std::intptr_t value) {
+void Post(std::uint8_t function, std::uint8_t node, std::uint8_t status) {
     if (ILinkReceiver* receiver = LinkReceiver()) {
-        receiver->PostViewMessage(WM_ZWAVE_EVENT, function, value);
+        receiver->PostNotice(notice::ZwaveEvent{function, node, status});
     }
-}
-
-std::intptr_t NodeEvent(int node, int low) {
-    return static_cast<std::intptr_t>(node) * 65536 + low;
 }
 
 void SetPresent(ParamImage& image, int node, bool present) {
@@ -74,7 +70,7 @@ void ApplicationCommand(ParamImage& image, const std::uint8_t* b) {
     image.SetHubByte(kHubNodeTableOffset + 1 + 2 * static_cast<std::size_t>(node), value);
     SetZwaveFlag(g_bZWaveResponse);
     SetZwaveStepDone(ZwaveStepEnd::Report, static_cast<std::uint8_t>(node));
-    Post(zwave::kApplicationCommand, NodeEvent(node, value));
+    Post(zwave::kApplicationCommand, static_cast<std::uint8_t>(node), value);
 }
 
 void SendDataCallback(const std::uint8_t* b) {
@@ -83,18 +79,18 @@ void SendDataCallback(const std::uint8_t* b) {
         if (id != zwave::kRemoteKeyCallback) {
             SetZwaveStepDone(ZwaveStepEnd::Callback, id);
         }
-        Post(zwave::kSendData, NodeEvent(id, 0));
+        Post(zwave::kSendData, id, 0);
     } else if (b[8] == kSendDataNoAck) {
         SetZwaveFlag(g_bZWaveResponse);
         SetZwaveStepDone(ZwaveStepEnd::Callback, id);
-        Post(zwave::kSendData, NodeEvent(id, 1));
+        Post(zwave::kSendData, id, 1);
     }
 }
 
 void AddNodeCallback(ParamImage& image, const std::uint8_t* b) {
     const std::uint8_t status = b[8];
     if (status == kAddNodeReady || status == kAddNodeFound || status == kAddNodeFailed) {
-        Post(zwave::kAddNode, status);
+        Post(zwave::kAddNode, 0, status);
     } else if (status == kAddNodeDone) {
         const int node = b[9];
         if (node > kMaxNodeId) {
@@ -105,14 +101,14 @@ void AddNodeCallback(ParamImage& image, const std::uint8_t* b) {
         image.ReadBlock(Block::Hub, kHubPendingAddOffset, pending);
         image.WriteBlock(Block::DeviceTable, static_cast<std::size_t>(node) * kDeviceRecordSize,
                          pending);
-        Post(zwave::kAddNode, NodeEvent(node, kAddNodeDone));
+        Post(zwave::kAddNode, static_cast<std::uint8_t>(node), kAddNodeDone);
     }
 }
 
 void RemoveNodeCallback(ParamImage& image, const std::uint8_t* b) {
     const std::uint8_t status = b[8];
     if (status != kRemoveNodeDone) {
-        Post(zwave::kRemoveNode, status);
+        Post(zwave::kRemoveNode, 0, status);
         return;
     }
     const int node = b[9];
@@ -123,7 +119,7 @@ void RemoveNodeCallback(ParamImage& image, const std::uint8_t* b) {
     if (node != 0) {
         SetPresent(image, node, false);
     }
-    Post(zwave::kRemoveNode, NodeEvent(node, kRemoveNodeDone));
+    Post(zwave::kRemoveNode, static_cast<std::uint8_t>(node), kRemoveNodeDone);
 }
 
 } // namespace
@@ -164,7 +160,7 @@ void HandleZwaveFrame(ParamImage& image, const std::uint8_t* b) {
         break;
     case zwave::kSetDefault:
         SetZwaveFlag(g_bZWaveStepDone);
-        Post(zwave::kSetDefault, 0);
+        Post(zwave::kSetDefault, 0, 0);
         break;
     case zwave::kAddNode:
         AddNodeCallback(image, b);

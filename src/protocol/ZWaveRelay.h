@@ -27,7 +27,7 @@ inline constexpr int kMaxBitmapBytes = 29;
 bool ValidZwaveFrame(const std::uint8_t* report);
 
 /// Report 18 on the reader thread: acknowledges a relayed frame (no-wait write, then 20 ms),
-/// updates the node table and the hub flags and posts WM_ZWAVE_EVENT. Frames naming a node
+/// updates the node table and the hub flags and posts a ZwaveEvent notice. Frames naming a node
 /// above 232, whose command runs past the frame, or that are not valid frames change nothing
 /// and are not acknowledged.
 void HandleZwaveFrame(ParamImage& image, const std::uint8_t* report);

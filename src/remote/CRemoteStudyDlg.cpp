@@ -81,10 +81,9 @@ void CRemoteStudyDlg::ApplyLanguage() {
     ApplyLanguageTexts(this, kDialogId);
 }
 
-void CRemoteStudyDlg::OnViewMessage(unsigned message, std::uintptr_t wParam,
-                                    std::intptr_t /*lParam*/) {
-    if (message == WM_IR_LEARN_STATUS) {
-        ShowLearnedCode(static_cast<int>(wParam & 0xFF));
+void CRemoteStudyDlg::OnLinkNotice(const LinkNotice& notice) {
+    if (const auto* status = std::get_if<notice::LearnStatus>(&notice)) {
+        ShowLearnedCode(status->code);
     }
 }
 

@@ -15,7 +15,7 @@ namespace kv {
 /// The modal wait while the processor learns one key: it shows the key being learned and,
 /// when the processor reports the code, shows it and closes itself one second later.
 /// Cancel (or Escape) stops the learning.
-class CRemoteStudyDlg : public QDialog, public IShellWindow, public IViewMessageSink {
+class CRemoteStudyDlg : public QDialog, public IShellWindow, public ILinkNoticeSink {
     Q_OBJECT
 
 public:
@@ -25,8 +25,8 @@ public:
     CRemoteStudyDlg(const QString& keyText, QWidget* parent = nullptr);
 
     void ApplyLanguage() override;
-    /// The learning status message: the code the processor learned.
-    void OnViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    /// The learning status: the code the processor learned.
+    void OnLinkNotice(const LinkNotice& notice) override;
     /// The processor reported the learned code.
     void ShowLearnedCode(int code);
 

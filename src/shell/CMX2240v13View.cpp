@@ -20,13 +20,10 @@
 #include <QApplication>
 #include <QDebug>
 #include <QSystemTrayIcon>
-#include <QThread>
 #include <QVBoxLayout>
 
 #include <algorithm>
 #include <chrono>
-#include <condition_variable>
-#include <mutex>
 
 namespace kv {
 
@@ -43,21 +40,6 @@ bool AcceptedModel(const QString& model) {
     return model.compare(QLatin1String("KV5930Q"), Qt::CaseInsensitive) == 0 ||
            model.compare(QLatin1String("RS483"), Qt::CaseInsensitive) == 0;
 }
-
-/// A one-shot flag a worker thread waits on.
-struct Completion {
-    std::mutex mutex;
-    std::condition_variable done;
-    bool finished = false;
-
-    void Set() {
-        {
-            const std::lock_guard lock(mutex);
-            finished = true;
-        }
-        done.notify_all();
-    }
-};
 
 } // namespace
 
@@ -114,19 +96,12 @@ CMX2240v13View::~CMX2240v13View() {
     RemoveTrayIcon();
 }
 
-// --- Messages ----------------------------------------------------------------------------------
+// --- Notices -----------------------------------------------------------------------------------
 
-void CMX2240v13View::PostViewMessage(unsigned message, std::uintptr_t wParam,
-                                     std::intptr_t lParam) {
+void CMX2240v13View::PostNotice(const LinkNotice& notice) {
+    // The copy travels with the queued call; a view that is gone drops it.
     QMetaObject::invokeMethod(
-        this, [this, message, wParam, lParam] { HandleViewMessage(message, wParam, lParam); },
-        Qt::QueuedConnection);
-}
-
-void CMX2240v13View::SendViewMessage(unsigned message, std::uintptr_t wParam,
-                                     std::intptr_t lParam) {
-    RunOnUiThreadAndWait(
-        [this, message, wParam, lParam] { HandleViewMessage(message, wParam, lParam); });
+        this, [this, notice] { HandleNotice(notice); }, Qt::QueuedConnection);
 }
 
 void CMX2240v13View::ShowErrorBox(const std::string& text, const std::string& caption) {
@@ -159,54 +134,25 @@ void CMX2240v13View::PollStatus() {
     });
 }
 
-void CMX2240v13View::RunOnUiThreadAndWait(std::function<void()> fn) {
-    if (QThread::currentThread() == thread()) {
-        fn();
-        return;
-    }
-    auto completion = std::make_shared<Completion>();
-    QMetaObject::invokeMethod(
-        this,
-        [fn = std::move(fn), completion] {
-            fn();
-            completion->Set();
-        },
-        Qt::QueuedConnection);
-    // The view may go away while the worker waits (the queued call is then dropped): the
-    // closing flag, shared with the worker, ends the wait.
-    const auto closing = m_closing;
-    std::unique_lock lock(completion->mutex);
-    while (!completion->finished && !closing->load()) {
-        completion->done.wait_for(lock, std::chrono::milliseconds(50));
-    }
+void CMX2240v13View::HandleNotice(const LinkNotice& notice) {
+    std::visit(NoticeVisitor{
+                   [this](const notice::SyncFinished& finished) { OnSyncFinished(finished); },
+                   [this, &notice](const notice::LearnStatus&) {
+                       ForwardToToolWindow(ToolWindow::RemoteStudy, notice);
+                   },
+                   [this, &notice](const notice::ZwaveEvent&) {
+                       ForwardToToolWindow(ToolWindow::SmartPlug, notice);
+                   },
+                   [this, &notice](const notice::ZwaveSync&) {
+                       ForwardToToolWindow(ToolWindow::SmartPlug, notice);
+                   },
+               },
+               notice);
 }
 
-void CMX2240v13View::HandleViewMessage(unsigned message, std::uintptr_t wParam,
-                                       std::intptr_t lParam) {
-    switch (message) {
-    case WM_SYNC_FINISHED:
-        OnSyncFinished(wParam);
-        break;
-    case WM_IR_LEARN_STATUS:
-        ForwardToToolWindow(static_cast<int>(ToolWindow::RemoteStudy), message, wParam, lParam);
-        break;
-    case WM_ZWAVE_EVENT:
-    case WM_ZWAVE_SYNC:
-        ForwardToToolWindow(static_cast<int>(ToolWindow::SmartPlug), message, wParam, lParam);
-        break;
-    case WM_TRAY_ICON:
-        RemoveTrayIcon();
-        break;
-    default:
-        break;
-    }
-}
-
-void CMX2240v13View::ForwardToToolWindow(int which, unsigned message, std::uintptr_t wParam,
-                                         std::intptr_t lParam) {
-    QWidget* window = GetAppState().OpenWindow(static_cast<ToolWindow>(which));
-    if (auto* sink = dynamic_cast<IViewMessageSink*>(window)) {
-        sink->OnViewMessage(message, wParam, lParam);
+void CMX2240v13View::ForwardToToolWindow(ToolWindow which, const LinkNotice& notice) {
+    if (auto* sink = dynamic_cast<ILinkNoticeSink*>(GetAppState().OpenWindow(which))) {
+        sink->OnLinkNotice(notice);
     }
 }
 
@@ -330,7 +276,7 @@ void CMX2240v13View::Disconnect() {
     emit statusReceived({});
 }
 
-void CMX2240v13View::OnSyncFinished(std::uintptr_t wParam) {
+void CMX2240v13View::OnSyncFinished(const notice::SyncFinished& finished) {
     CloseSyncDialog();
     if (!device::IsConnected()) {
         // The processor went away during the synchronisation: there is nothing to check,
@@ -338,7 +284,7 @@ void CMX2240v13View::OnSyncFinished(std::uintptr_t wParam) {
         RefreshAll();
         return;
     }
-    if (ReportSyncProblem(wParam == 1)) {
+    if (ReportSyncProblem(finished)) {
         RefreshAll();
         return;
     }
@@ -374,15 +320,14 @@ void CMX2240v13View::OnSyncFinished(std::uintptr_t wParam) {
     emit synchronised();
 }
 
-bool CMX2240v13View::ReportSyncProblem(bool writeAll) {
-    const device::SyncCheck check = device::LastSync(writeAll);
-    const QString count = QString::number(check.failed);
-    switch (check.problem) {
-    case device::SyncProblem::None:
-    case device::SyncProblem::Lost: // the removal notice tells the user
+bool CMX2240v13View::ReportSyncProblem(const notice::SyncFinished& finished) {
+    const QString count = QString::number(finished.failed);
+    switch (finished.end) {
+    case notice::SyncEnd::Answered:
+    case notice::SyncEnd::Lost: // the removal notice tells the user
         return false;
-    case device::SyncProblem::Incomplete:
-        if (writeAll) {
+    case notice::SyncEnd::Incomplete:
+        if (finished.kind == notice::SyncKind::WriteAll) {
             ShowMessage(window(),
                         Tr("%1 条指令设备无应答，设备中的参数可能不完整!",
                            "%1 commands got no answer: the processor may hold only part of "
@@ -392,11 +337,11 @@ bool CMX2240v13View::ReportSyncProblem(bool writeAll) {
             return true;
         }
         break;
-    case device::SyncProblem::NoAnswer:
+    case notice::SyncEnd::NoAnswer:
         break;
     }
     const QString text =
-        check.problem == device::SyncProblem::NoAnswer
+        finished.end == notice::SyncEnd::NoAnswer
             ? Tr("设备无应答! 是否重新读取?", "The processor does not answer! Read again?")
             : Tr("读取不完整: %1 次读取无应答，未读到的参数保持原值。是否重新读取?",
                  "The read was incomplete: %1 reads got no answer, and the values they would "
@@ -436,10 +381,11 @@ void CMX2240v13View::ShowTrayNotice(const QString& title, const QString& text, i
     }
     if (!m_tray) {
         m_tray = new QSystemTrayIcon(QIcon(QStringLiteral(":/app/kvcontrol.svg")), this);
-        connect(m_tray, &QSystemTrayIcon::activated, this,
-                [this] { PostViewMessage(WM_TRAY_ICON, 128, 0); });
-        connect(m_tray, &QSystemTrayIcon::messageClicked, this,
-                [this] { PostViewMessage(WM_TRAY_ICON, 128, 0); });
+        // Removed after the icon's own signal has returned.
+        connect(m_tray, &QSystemTrayIcon::activated, this, &CMX2240v13View::RemoveTrayIcon,
+                Qt::QueuedConnection);
+        connect(m_tray, &QSystemTrayIcon::messageClicked, this, &CMX2240v13View::RemoveTrayIcon,
+                Qt::QueuedConnection);
     }
     m_tray->show();
     m_tray->showMessage(title, text, QSystemTrayIcon::Information, ms);

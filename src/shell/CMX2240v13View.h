@@ -21,16 +21,17 @@ class QVBoxLayout;
 namespace kv {
 
 class CDisconnectedPanel;
+enum class ToolWindow;
 
-/// Tool windows that take the view messages meant for them implement this.
-class IViewMessageSink {
+/// Tool windows that take the link's notices meant for them implement this (UI thread).
+class ILinkNoticeSink {
 public:
-    virtual ~IViewMessageSink() = default;
-    virtual void OnViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) = 0;
+    virtual ~ILinkNoticeSink() = default;
+    virtual void OnLinkNotice(const LinkNotice& notice) = 0;
 };
 
 /// The client area of the main window. It hosts one page at a time, receives the link's
-/// messages on the user-interface thread, follows the processor's arrival and removal, and
+/// notices on the user-interface thread, follows the processor's arrival and removal, and
 /// owns the timers of the connection and the status poll.
 class CMX2240v13View : public QWidget, public ILinkReceiver {
     Q_OBJECT
@@ -44,8 +45,8 @@ public:
     ~CMX2240v13View() override;
 
     // --- ILinkReceiver (any thread) --------------------------------------------------------
-    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    /// Queues a copy for the UI thread (HandleNotice); never waits.
+    void PostNotice(const LinkNotice& notice) override;
     void ShowErrorBox(const std::string& text, const std::string& caption) override;
     void OnDeviceChange(bool arrived, const std::string& path) override;
 
@@ -76,9 +77,9 @@ public:
     void ShowTrayNotice(const QString& title, const QString& text, int ms);
     bool TrayIconShown() const;
     void RunSyncDialog(const QString& text);
-    /// Tells the user when the last synchronisation got no answer or only part of them,
-    /// offering to read again; true when it did.
-    bool ReportSyncProblem(bool writeAll);
+    /// Tells the user when the synchronisation got no answer or only part of them, offering
+    /// to read again; true when it did.
+    bool ReportSyncProblem(const notice::SyncFinished& finished);
     void CloseSyncDialog();
     void ShowWaitDialog(const QString& text, int operation, int node, int value, int delayMs);
     void EndWait(int ms);
@@ -100,14 +101,13 @@ protected:
 
 private:
     void PlaceDisconnectedPanel();
-    void HandleViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam);
-    void OnSyncFinished(std::uintptr_t wParam);
+    /// A notice on the UI thread: a synchronisation's end is checked here, the rest goes to
+    /// the tool window it is meant for, if that one is open.
+    void HandleNotice(const LinkNotice& notice);
+    void OnSyncFinished(const notice::SyncFinished& finished);
     void ReportRefusal(const QString& text);
     void RemoveTrayIcon();
-    void ForwardToToolWindow(int which, unsigned message, std::uintptr_t wParam,
-                             std::intptr_t lParam);
-    /// Runs fn on the UI thread and waits until it has run (or the view is going away).
-    void RunOnUiThreadAndWait(std::function<void()> fn);
+    void ForwardToToolWindow(ToolWindow which, const LinkNotice& notice);
     void PollStatus();
 
     QVBoxLayout* m_layout;

@@ -96,32 +96,6 @@ void StartWriteAll(ILinkReceiver* /*receiver*/, std::function<void()> load) {
     StartWriteAllThread(std::move(load));
 }
 
-SyncCheck LastSync(bool writeAll) {
-    if (writeAll) {
-        const WriteAllOutcome w = LastWriteAll();
-        switch (w.result) {
-        case WriteAllResult::Done:
-            return {};
-        case WriteAllResult::Disconnected:
-            return {SyncProblem::Lost, w.failed};
-        case WriteAllResult::Incomplete:
-            return {SyncProblem::Incomplete, w.failed};
-        }
-        return {};
-    }
-    const ReadAllOutcome r = LastReadAll();
-    switch (r.result) {
-    case ReadAllResult::NoAnswer:
-        return {SyncProblem::NoAnswer, r.failed};
-    case ReadAllResult::Incomplete:
-        return {SyncProblem::Incomplete, r.failed};
-    case ReadAllResult::Disconnected:
-        return {SyncProblem::Lost, r.failed};
-    default:
-        return {};
-    }
-}
-
 void AttachReceiver(ILinkReceiver* receiver) {
     SetLinkReceiver(receiver);
     InstallReadAllStarter();

@@ -50,27 +50,13 @@ int SendParam(int module, int item, double value, int count);
 /// The mute setter of one level: stores the field, then sends.
 void SetMute(MuteKind kind, bool muted);
 
-/// Starts the read-all (reply to the connected receiver: WM_SYNC_FINISHED, wParam 0) on a
-/// thread of its own.
+/// Starts the read-all (its end reaches the connected receiver as a SyncFinished notice) on
+/// a thread of its own.
 void StartReadAll(ILinkReceiver* receiver);
-/// Starts the write-all (reply: WM_SYNC_FINISHED, wParam 1) on a thread of its own. load,
+/// Starts the write-all (ends with SyncFinished too) on a thread of its own. load,
 /// when given, runs on that thread once the write-all has its turn, before anything is
 /// sent: a file taken into the image there cannot be overwritten by a read-all in progress.
 void StartWriteAll(ILinkReceiver* receiver, std::function<void()> load = {});
-
-/// What went wrong in the last read-all or write-all.
-enum class SyncProblem {
-    None,       ///< complete (or refused for its identity, which the view checks itself)
-    NoAnswer,   ///< the processor did not answer in time
-    Incomplete, ///< some requests stayed unanswered (failed says how many)
-    Lost,       ///< the processor went away
-};
-struct SyncCheck {
-    SyncProblem problem = SyncProblem::None;
-    int failed = 0;
-};
-/// How the last read-all (writeAll false) or write-all ended.
-SyncCheck LastSync(bool writeAll);
 
 /// Makes receiver the target of the link's messages and lets the processor ask for a
 /// read-all by itself. Device notices reach its OnDeviceChange from the first connection

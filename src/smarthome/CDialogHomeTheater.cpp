@@ -264,33 +264,30 @@ void CDialogHomeTheater::Help() {
                 Tr("帮助", "Help"), BoxIcon::Information);
 }
 
-void CDialogHomeTheater::OnViewMessage(unsigned message, std::uintptr_t wParam,
-                                       std::intptr_t lParam) {
-    if (message == WM_ZWAVE_EVENT) {
+void CDialogHomeTheater::OnLinkNotice(const LinkNotice& notice) {
+    if (const auto* event = std::get_if<notice::ZwaveEvent>(&notice)) {
         ShellZwaveUi ui;
-        OnZwaveEventMessage(ui, wParam, lParam);
+        OnZwaveEvent(ui, *event);
         return;
     }
-    if (message != WM_ZWAVE_SYNC) {
+    const auto* sync = std::get_if<notice::ZwaveSync>(&notice);
+    if (!sync) {
         return;
     }
     m_readTimer.stop();
-    if (wParam == zwave::kSceneLoaded) {
+    if (sync->progress != notice::ZwaveProgress::HubTablesRead) {
         DebugWrite("ZWAVE_LOADMODE\n");
-        if (lParam == 1) {
-            if (CSynDlg* sync = GetAppState().syncDialog) {
-                sync->Finish();
+        if (sync->progress == notice::ZwaveProgress::SceneEnded) {
+            if (CSynDlg* dialog = GetAppState().syncDialog) {
+                dialog->Finish();
             }
             RefreshFromImage();
         }
         return;
     }
-    if (wParam != kHubTablesRead) {
-        return;
-    }
     DebugWrite("ZWAVE_SYNFINISH\n");
-    if (CSynDlg* sync = GetAppState().syncDialog) {
-        sync->Finish();
+    if (CSynDlg* dialog = GetAppState().syncDialog) {
+        dialog->Finish();
     }
     RefreshFromImage();
     if (!g_bZWaveSynchronised.load()) {

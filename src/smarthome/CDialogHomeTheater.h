@@ -23,7 +23,7 @@ class CTabWnd;
 /// remove, add and reset of the hub's plugs. It reads the hub's tables when first opened with
 /// a processor, and hands the Z-Wave events and the synchronisation threads' ends to the
 /// device handling and its pages.
-class CDialogHomeTheater : public QDialog, public IShellWindow, public IViewMessageSink {
+class CDialogHomeTheater : public QDialog, public IShellWindow, public ILinkNoticeSink {
     Q_OBJECT
 public:
     static constexpr int kDialogId = 479;
@@ -39,8 +39,6 @@ public:
     static constexpr int kResetId = 1078;
     static constexpr int kHelpId = 1079;
     static constexpr int kReadDelayMs = 200;
-    static constexpr std::uintptr_t kHubTablesRead = 8;
-    static constexpr std::uintptr_t kHubStopTimer = 9;
     enum Tab { kPlugTab = 0, kSceneTab = 1, kLearnTab = 2 };
 
     explicit CDialogHomeTheater(QWidget* parent = nullptr);
@@ -50,7 +48,8 @@ public:
     void ApplyLanguage() override;
     /// Refreshes the three pages from the image.
     void RefreshFromImage() override;
-    void OnViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    /// Z-Wave events go to the device handling; the hub threads' progress ends the wait.
+    void OnLinkNotice(const LinkNotice& notice) override;
 
     /// Shows page tab (its tab button turns blue).
     void ShowTab(int tab);

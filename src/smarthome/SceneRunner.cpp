@@ -55,9 +55,9 @@ public:
     }
 };
 
-void Post(std::intptr_t lParam) {
+void Post(notice::ZwaveProgress progress) {
     if (ILinkReceiver* receiver = LinkReceiver()) {
-        receiver->PostViewMessage(WM_ZWAVE_SYNC, zwave::kSceneLoaded, lParam);
+        receiver->PostNotice(notice::ZwaveSync{progress});
     }
 }
 
@@ -166,13 +166,13 @@ bool StartSceneThread(ISceneClock* clock) {
     }
     ISceneClock& waits = clock ? *clock : RealSceneClock();
     std::thread([&t, &waits] {
-        Post(0);
+        Post(notice::ZwaveProgress::SceneStarted);
         SceneRun run = ZWAVE_LoadMode(g_nSceneRequest.load(), waits);
         {
             const std::lock_guard lock(t.lock);
             t.last = std::move(run);
         }
-        Post(1);
+        Post(notice::ZwaveProgress::SceneEnded);
         {
             const std::lock_guard lock(t.lock);
             t.running = false;

@@ -18,8 +18,6 @@ namespace zwave {
 inline constexpr std::chrono::milliseconds kStepTimeout{6000};
 /// Pause after every step that was not empty.
 inline constexpr std::chrono::milliseconds kStepGap{20};
-/// WM_ZWAVE_SYNC wParam of the scene thread: lParam 0 when it starts, 1 when it ended.
-inline constexpr std::uintptr_t kSceneLoaded = 1;
 } // namespace zwave
 
 /// The waits of a running scene. The application uses real time; tests record the waits
@@ -75,9 +73,9 @@ SceneRun ZWAVE_LoadMode(int scene, ISceneClock& clock, const StepObserver& obser
 /// The scene the scene thread runs: 0..3 the mode scenes, 4 power-on, 5 power-off.
 extern std::atomic<int> g_nSceneRequest;
 
-/// Starts the scene thread for the scene request: WM_ZWAVE_SYNC (1, 0), the scene, then
-/// WM_ZWAVE_SYNC (1, 1). False, and nothing started, while a scene runs. clock: real time
-/// when null; it must outlive the thread.
+/// Starts the scene thread for the scene request: it posts SceneStarted, runs the scene, then
+/// posts SceneEnded. False, and nothing started, while a scene runs. clock: real time when
+/// null; it must outlive the thread.
 bool StartSceneThread(ISceneClock* clock = nullptr);
 bool SceneRunning();
 /// A running scene stops at its next step; a pause ends at once.

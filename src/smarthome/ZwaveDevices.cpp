@@ -21,19 +21,16 @@ namespace {
 constexpr auto kReadAllLead = std::chrono::milliseconds(30);
 constexpr auto kRecordsToScenes = std::chrono::milliseconds(50);
 constexpr auto kSettle = std::chrono::milliseconds(100);
-constexpr std::uintptr_t kHubTablesRead = 8;
 
 void WriteMemory(const zwave::OutReport& report) {
     WriteUsbData(report.data(), report.size());
 }
 
-void SendSync(bool waitForWindow) {
+/// Tells the window the hub threads ended. Nothing after it on the thread depends on the
+/// window, so the thread does not wait for it.
+void PostHubTablesRead() {
     if (ILinkReceiver* receiver = LinkReceiver()) {
-        if (waitForWindow) {
-            receiver->SendViewMessage(WM_ZWAVE_SYNC, kHubTablesRead, 0);
-        } else {
-            receiver->PostViewMessage(WM_ZWAVE_SYNC, kHubTablesRead, 0);
-        }
+        receiver->PostNotice(notice::ZwaveSync{notice::ZwaveProgress::HubTablesRead});
     }
 }
 
@@ -137,11 +134,11 @@ void SynchronizeReadZWAVEThreadProc() {
             g_bZWaveSynchronised.store(1);
             std::this_thread::sleep_for(kSettle);
         }
-        SendSync(true);
+        PostHubTablesRead();
         DebugWrite("End thread: SynchronizeReadZWAVEThreadProc\n");
     } else {
         g_bZWaveSynchronised.store(0);
-        SendSync(false);
+        PostHubTablesRead();
     }
 }
 
@@ -151,7 +148,7 @@ void SynchronizeResetThreadProc() {
     ZwaveReadNodeList();
     ZWAVE_ReadAll();
     std::this_thread::sleep_for(kSettle);
-    SendSync(true);
+    PostHubTablesRead();
     DebugWrite("End thread: SynchronizeResetThreadProc\n");
 }
 

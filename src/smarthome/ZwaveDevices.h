@@ -36,7 +36,7 @@ bool ZwaveSetDefault();
 /// Zeroes the six scene records in the image and in the smart-home memory.
 void ClearScenes();
 
-/// Thread bodies of the read and reset procedures; both end with WM_ZWAVE_SYNC (wParam 8).
+/// Thread bodies of the read and reset procedures; both end by posting HubTablesRead.
 void SynchronizeReadZWAVEThreadProc();
 void SynchronizeResetThreadProc();
 /// Start the bodies on detached threads.

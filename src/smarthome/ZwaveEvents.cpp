@@ -149,9 +149,8 @@ void OnZwaveEvent(IZwaveEventUi& ui, int function, int node, int status) {
     }
 }
 
-void OnZwaveEventMessage(IZwaveEventUi& ui, std::uintptr_t wParam, std::intptr_t lParam) {
-    OnZwaveEvent(ui, static_cast<int>(wParam), static_cast<int>((lParam >> 16) & 0xFFFF),
-                 static_cast<int>(lParam & 0xFFFF));
+void OnZwaveEvent(IZwaveEventUi& ui, const notice::ZwaveEvent& event) {
+    OnZwaveEvent(ui, event.function, event.node, event.status);
 }
 
 } // namespace kv

@@ -1,5 +1,7 @@
 #pragma once
 
+#include "link/LinkReceiver.h"
+
 #include <cstdint>
 #include <optional>
 #include <string>
@@ -66,10 +68,10 @@ inline constexpr int kKeySent = 6;
 inline constexpr int kKeySendFailed = 7;
 } // namespace zwave
 
-/// What the application does with one Z-Wave event (WM_ZWAVE_EVENT: wParam = function,
-/// lParam = node << 16 | status or value), on the user-interface thread.
+/// What the application does with one Z-Wave event (function, node, status or value), on
+/// the user-interface thread.
 void OnZwaveEvent(IZwaveEventUi& ui, int function, int node, int status);
-/// The same, from the message's two numbers.
-void OnZwaveEventMessage(IZwaveEventUi& ui, std::uintptr_t wParam, std::intptr_t lParam);
+/// The same, for the event the hub relayed.
+void OnZwaveEvent(IZwaveEventUi& ui, const notice::ZwaveEvent& event);
 
 } // namespace kv

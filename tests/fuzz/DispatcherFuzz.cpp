@@ -3,9 +3,9 @@
 // their fields, and relayed Z-Wave frames never name a node the tables do not hold.
 
 #include "FuzzSupport.h"
-#include "protocol/Dispatcher.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
+#include "protocol/Dispatcher.h"
 
 #include <algorithm>
 #include <ctime>
@@ -33,20 +33,15 @@ constexpr std::size_t kMaxData = kReportSize - kDataOffset;
 /// Records what the dispatcher tells the user interface.
 class Receiver : public ILinkReceiver {
 public:
-    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override {
-        if (message == WM_ZWAVE_EVENT) {
-            // Node events carry the node id in the upper half.
-            FUZZ_CHECK(lParam >= 0 && lParam / 65536 <= 255);
-            FUZZ_CHECK(wParam == 4 || wParam == 19 || wParam == 66 || wParam == 74 ||
-                       wParam == 75);
-            if (wParam == 4 || (wParam == 74 && lParam % 65536 == 5)) {
-                FUZZ_CHECK(lParam / 65536 <= kMaxNodeId);
+    void PostNotice(const LinkNotice& notice) override {
+        if (const auto* event = std::get_if<notice::ZwaveEvent>(&notice)) {
+            const int f = event->function;
+            FUZZ_CHECK(f == 4 || f == 19 || f == 66 || f == 74 || f == 75);
+            // A node a report names is one the hub's tables hold.
+            if (f == 4 || (f == 74 && event->status == 5)) {
+                FUZZ_CHECK(event->node <= kMaxNodeId);
             }
         }
-    }
-    void SendViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {
-        // The reader only posts: it never waits for the window.
-        FUZZ_CHECK(false);
     }
     void ShowErrorBox(const std::string& text, const std::string&) override {
         FUZZ_CHECK(!text.empty());
@@ -75,12 +70,12 @@ std::vector<Range> Allowed(const std::uint8_t* b) {
     const auto at = static_cast<std::size_t>(a);
     switch (b[1]) {
     case report::kZWaveRelay: {
-        std::vector<Range> r = {{Block::Hub, kHubNodeTableOffset,
-                                 kHubNodeTableOffset + kHubNodeTableSize}};
+        std::vector<Range> r = {
+            {Block::Hub, kHubNodeTableOffset, kHubNodeTableOffset + kHubNodeTableSize}};
         if (b[6] == 0x4A && b[8] == 5) {
             const std::size_t node = b[9];
-            r.push_back({Block::DeviceTable, node * kDeviceRecordSize,
-                         (node + 1) * kDeviceRecordSize});
+            r.push_back(
+                {Block::DeviceTable, node * kDeviceRecordSize, (node + 1) * kDeviceRecordSize});
         }
         return r;
     }
@@ -90,9 +85,8 @@ std::vector<Range> Allowed(const std::uint8_t* b) {
             return {{Block::DeviceTable, start, start + n}};
         }
         if (a <= kLastSceneAddress) {
-            const std::size_t start =
-                static_cast<std::size_t>(a - kFirstSceneAddress) / kSceneRecordSize *
-                kSceneRecordSize;
+            const std::size_t start = static_cast<std::size_t>(a - kFirstSceneAddress) /
+                                      kSceneRecordSize * kSceneRecordSize;
             return {{Block::SceneTable, start, start + n}};
         }
         return {};

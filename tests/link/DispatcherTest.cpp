@@ -216,11 +216,9 @@ TEST_F(DispatcherTest, EveryReportLandsWithinItsDestination) {
          }},
         {"96: learning status and key code", MakeReport({1, 96, 1, 10, 0x3A}),
          [&](ParamImage& i) {
-             const auto messages = m_receiver.Messages();
-             if (messages.empty() || messages.back().message != WM_IR_LEARN_STATUS ||
-                 messages.back().wParam != 0x3A || messages.back().sent) {
-                 // Posted: the reader does not wait for the window.
-                 return ::testing::AssertionFailure() << "no WM_IR_LEARN_STATUS posted";
+             const auto posted = m_receiver.Posted();
+             if (posted.empty() || posted.back() != LinkNotice{notice::LearnStatus{0x3A}}) {
+                 return ::testing::AssertionFailure() << "no learning status posted";
              }
              return BytesAre(i, Block::Hub, 0, {1, 0, 0, 0, 0, 0, 0, 0, 0, 0, 0x3A, 0});
          }},
@@ -305,7 +303,7 @@ struct RelayRow {
     const char* name;
     Bytes61 report;
     std::vector<std::pair<std::size_t, std::uint8_t>> hub; ///< hub bytes expected after
-    std::vector<std::pair<std::uintptr_t, std::intptr_t>> posts;
+    std::vector<notice::ZwaveEvent> posts;
 };
 
 TEST_F(LinkFixture, RelayedZWaveFramesUpdateTheHubAndAreAcknowledged) {
@@ -325,7 +323,7 @@ TEST_F(LinkFixture, RelayedZWaveFramesUpdateTheHubAndAreAcknowledged) {
         {"a node reports its value",
          Frame({1, 9, 0, 4, 0, 5, 3, 0x20, 0x03, 0x63}),
          {{25 + 10, 0x63}},
-         {{4, 5 * 65536 + 0x63}}},
+         {{4, 5, 0x63}}},
         {"a node above 232 is ignored",
          Frame({1, 9, 0, 4, 0, 240, 3, 0x20, 0x03, 0x63}),
          {{25 + 2 * 232, 0}},
@@ -334,20 +332,14 @@ TEST_F(LinkFixture, RelayedZWaveFramesUpdateTheHubAndAreAcknowledged) {
          Frame({1, 9, 0, 4, 0, 5, 60}),
          {{25 + 10, 0x63}},
          {}},
-        {"send data done", Frame({1, 5, 0, 0x13, 67, 0}), {}, {{19, 67 * 65536}}},
-        {"send data without acknowledgement",
-         Frame({1, 5, 0, 0x13, 68, 1}),
-         {},
-         {{19, 68 * 65536 + 1}}},
-        {"set default", Frame({1, 4, 0, 0x42, 2}), {}, {{66, 0}}},
-        {"add node ready", Frame({1, 7, 0, 0x4A, 0x30, 1, 0}), {}, {{74, 1}}},
-        {"add node done",
-         Frame({1, 7, 0, 0x4A, 0x30, 5, 7}),
-         {{24 + 14, 7}},
-         {{74, 7 * 65536 + 5}}},
+        {"send data done", Frame({1, 5, 0, 0x13, 67, 0}), {}, {{19, 67, 0}}},
+        {"send data without acknowledgement", Frame({1, 5, 0, 0x13, 68, 1}), {}, {{19, 68, 1}}},
+        {"set default", Frame({1, 4, 0, 0x42, 2}), {}, {{66, 0, 0}}},
+        {"add node ready", Frame({1, 7, 0, 0x4A, 0x30, 1, 0}), {}, {{74, 0, 1}}},
+        {"add node done", Frame({1, 7, 0, 0x4A, 0x30, 5, 7}), {{24 + 14, 7}}, {{74, 7, 5}}},
         {"add node done above 232", Frame({1, 7, 0, 0x4A, 0x30, 5, 250}), {}, {}},
-        {"remove node done", Frame({1, 7, 0, 0x4B, 9, 6, 2}), {{24 + 4, 0}}, {{75, 2 * 65536 + 6}}},
-        {"remove node failed", Frame({1, 7, 0, 0x4B, 9, 7, 0}), {}, {{75, 7}}},
+        {"remove node done", Frame({1, 7, 0, 0x4B, 9, 6, 2}), {{24 + 4, 0}}, {{75, 2, 6}}},
+        {"remove node failed", Frame({1, 7, 0, 0x4B, 9, 7, 0}), {}, {{75, 0, 7}}},
         {"an unknown function is acknowledged and ignored", Frame({1, 5, 0, 0x77, 1, 2}), {}, {}},
         {"a command ending in the checksum is ignored",
          Frame({1, 8, 0, 4, 0, 5, 3, 0x20, 0x03}),
@@ -357,21 +349,21 @@ TEST_F(LinkFixture, RelayedZWaveFramesUpdateTheHubAndAreAcknowledged) {
     std::size_t writes = 0;
     for (const RelayRow& row : rows) {
         SCOPED_TRACE(row.name);
-        const std::size_t postsBefore = m_receiver.Messages().size();
+        const std::size_t postsBefore = m_receiver.Posted().size();
         device->Inject(row.report);
         ASSERT_TRUE(device->WaitIdle(++writes));
         EXPECT_EQ(device->Writes().back(), MakeReport({2, 0x12, 0x01, 0x06}));
         for (const auto& [offset, value] : row.hub) {
             EXPECT_EQ(image.HubByte(offset), value) << "hub byte " << offset;
         }
-        const auto messages = m_receiver.Messages();
-        ASSERT_EQ(messages.size() - postsBefore, row.posts.size());
+        const auto posted = m_receiver.Posted();
+        ASSERT_EQ(posted.size() - postsBefore, row.posts.size());
         for (std::size_t i = 0; i < row.posts.size(); ++i) {
-            const auto& m = messages[postsBefore + i];
-            EXPECT_EQ(m.message, WM_ZWAVE_EVENT);
-            EXPECT_FALSE(m.sent);
-            EXPECT_EQ(m.wParam, row.posts[i].first);
-            EXPECT_EQ(m.lParam, row.posts[i].second);
+            const auto* event = std::get_if<notice::ZwaveEvent>(&posted[postsBefore + i]);
+            ASSERT_NE(event, nullptr);
+            EXPECT_EQ(event->function, row.posts[i].function);
+            EXPECT_EQ(event->node, row.posts[i].node);
+            EXPECT_EQ(event->status, row.posts[i].status);
         }
     }
     EXPECT_EQ(g_bZWaveInitData.load(), 1);

@@ -31,7 +31,7 @@ SimLink::~SimLink() {
     hid::SetHidBackends(m_previous);
 }
 
-bool SimLink::WaitForSync(unsigned kind, std::chrono::milliseconds timeout) {
+bool SimLink::WaitForSync(notice::SyncKind kind, std::chrono::milliseconds timeout) {
     std::unique_lock lock(m_lock);
     const bool seen = m_changed.wait_for(lock, timeout, [&] {
         return std::find(m_syncs.begin(), m_syncs.end(), kind) != m_syncs.end();
@@ -42,13 +42,14 @@ bool SimLink::WaitForSync(unsigned kind, std::chrono::milliseconds timeout) {
     return seen;
 }
 
-void SimLink::PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t) {
-    if (message != WM_SYNC_FINISHED) {
+void SimLink::PostNotice(const LinkNotice& notice) {
+    const auto* finished = std::get_if<notice::SyncFinished>(&notice);
+    if (!finished) {
         return;
     }
     {
         std::lock_guard lock(m_lock);
-        m_syncs.push_back(static_cast<unsigned>(wParam));
+        m_syncs.push_back(finished->kind);
     }
     m_changed.notify_all();
 }

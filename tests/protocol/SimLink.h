@@ -15,7 +15,7 @@
 namespace kv::test {
 
 /// The link connected to an in-process simulated processor for the lifetime of the object;
-/// synchronisation ends posted to the view are collected.
+/// synchronisation ends posted to the receiver are collected.
 class SimLink final : public ILinkReceiver {
 public:
     explicit SimLink(sim::SimOptions options = {});
@@ -26,11 +26,10 @@ public:
     /// True when ConnectUsbDevice succeeded.
     bool Connected() const { return m_connected; }
     sim::Simulator& Sim() { return *m_sim; }
-    /// Waits for a WM_SYNC_FINISHED with that wParam.
-    bool WaitForSync(unsigned kind, std::chrono::milliseconds timeout);
+    /// Waits for the end of a synchronisation of that kind.
+    bool WaitForSync(notice::SyncKind kind, std::chrono::milliseconds timeout);
 
-    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void SendViewMessage(unsigned, std::uintptr_t, std::intptr_t) override {}
+    void PostNotice(const LinkNotice& notice) override;
     void ShowErrorBox(const std::string&, const std::string&) override {}
 
 private:
@@ -41,7 +40,7 @@ private:
     bool m_connected = false;
     std::mutex m_lock; ///< guards m_syncs
     std::condition_variable m_changed;
-    std::vector<unsigned> m_syncs;
+    std::vector<notice::SyncKind> m_syncs;
 };
 
 } // namespace kv::test

@@ -129,7 +129,7 @@ TEST(SimReadAllTest, ThreadPostsTheEndAlsoWhenTheProcessorGoes) {
     ASSERT_TRUE(link.Connected());
     g_bStatusPoll.store(1);
     StartReadAllThread();
-    EXPECT_TRUE(link.WaitForSync(0, 10s));
+    EXPECT_TRUE(link.WaitForSync(notice::SyncKind::ReadAll, 10s));
     EXPECT_TRUE(WaitForSyncThreads(5s));
     EXPECT_EQ(g_bStatusPoll.load(), 1);
     EXPECT_LE(link.Sim().CommandsHandled(), 21);
@@ -141,7 +141,7 @@ TEST(SimReadAllTest, RecallMakesTheProcessorAskForAReadAll) {
     GetParamImage().InitDefaults();
     ASSERT_EQ(SynchronizeReadAll(), ReadAllResult::Done);
     CommandSink().Write(BuildCommand({kCmdRecallMode, 2}));
-    EXPECT_TRUE(link.WaitForSync(0, 10s));
+    EXPECT_TRUE(link.WaitForSync(notice::SyncKind::ReadAll, 10s));
     EXPECT_TRUE(WaitForSyncThreads(5s));
     EXPECT_EQ(g_nCurrentMode.load(), 2);
 }

@@ -6,6 +6,7 @@
 #include "sim/SimTrace.h"
 #include "sim/TraceComment.h"
 
+#include <algorithm>
 #include <atomic>
 #include <chrono>
 #include <fstream>
@@ -193,14 +194,10 @@ TEST_F(SimFixture, LearningKeyPressArrivesAfterTheDelay) {
     StartSimulator(options);
     Connect();
     SendUsbCommand({96, 10, -1});
+    const notice::LearnStatus learned{sim::SimProcessor::LearnedCode(10)};
     ASSERT_TRUE(Eventually([&] {
-        for (const auto& m : m_receiver.Messages()) {
-            if (m.message == WM_IR_LEARN_STATUS && !m.sent &&
-                m.wParam == sim::SimProcessor::LearnedCode(10)) {
-                return true;
-            }
-        }
-        return false;
+        const auto posted = m_receiver.PostedOf<notice::LearnStatus>();
+        return std::find(posted.begin(), posted.end(), learned) != posted.end();
     }));
     EXPECT_EQ(GetParamImage().HubByte(10), sim::SimProcessor::LearnedCode(10));
 }

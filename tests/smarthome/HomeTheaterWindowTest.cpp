@@ -162,7 +162,7 @@ TEST_F(HomeTheaterWindowTest, AFailedHubReadAsksToRetryOncePerFinish) {
     ASSERT_TRUE(m_boxes->shown.empty()) << "the first read succeeded";
     g_bZWaveSynchronised.store(0);
     for (int finish = 1; finish <= 2; ++finish) {
-        m_window->OnViewMessage(WM_ZWAVE_SYNC, CDialogHomeTheater::kHubTablesRead, 0);
+        m_window->OnLinkNotice(notice::ZwaveSync{notice::ZwaveProgress::HubTablesRead});
         ASSERT_EQ(m_boxes->shown.size(), static_cast<std::size_t>(finish));
         EXPECT_EQ(m_boxes->shown.back().text,
                   QStringLiteral("同步失败！可能智能模块未就绪，请稍等片刻重试！"));

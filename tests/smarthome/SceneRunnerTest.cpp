@@ -226,13 +226,9 @@ TEST_F(SceneRunnerTest, TheSceneThreadRunsTheRequestBetweenItsTwoMessagesOneAtAT
     EXPECT_FALSE(StartSceneThread(&m_clock)) << "a second scene waits for the first";
     ASSERT_TRUE(WaitSceneThread(10s));
 
-    std::vector<std::intptr_t> ends;
-    for (const auto& m : m_receiver.Messages()) {
-        if (m.message == WM_ZWAVE_SYNC && m.wParam == zwave::kSceneLoaded) {
-            ends.push_back(m.lParam);
-        }
-    }
-    EXPECT_EQ(ends, (std::vector<std::intptr_t>{0, 1}));
+    EXPECT_EQ(m_receiver.PostedOf<notice::ZwaveSync>(),
+              (std::vector<notice::ZwaveSync>{{notice::ZwaveProgress::SceneStarted},
+                                              {notice::ZwaveProgress::SceneEnded}}));
     EXPECT_EQ(Outcomes(LastSceneRun()), (std::vector<std::string>{"0:delay", "1:done"}));
     EXPECT_TRUE(LastSceneRun().Complete());
     EXPECT_EQ(NodeValue(2), 255) << "a switch reports on as 255";

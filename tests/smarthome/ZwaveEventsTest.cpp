@@ -210,7 +210,7 @@ TEST_F(LinkFixture, AnAddedNodeGetsItsRecordWritten) {
     zwave::StoreDeviceRecord(image, 7, {zwave::kDimmerType, u"Lamp"});
     RecordingUi ui;
     ui.mode = 1;
-    OnZwaveEventMessage(ui, 74, (7 << 16) | 5);
+    OnZwaveEvent(ui, notice::ZwaveEvent{74, 7, 5});
     EXPECT_EQ(ui.calls, (std::vector<std::string>{"close", "refresh"}));
     ASSERT_TRUE(device->WaitIdle(1));
     EXPECT_EQ(device->Writes().back(),

@@ -53,12 +53,9 @@ protected:
     /// Hands the posted events to the event handling until the UI shows that line.
     bool PumpUntil(const std::string& line) {
         return Eventually([&] {
-            const auto messages = m_receiver.Messages();
-            for (; m_handled < messages.size(); ++m_handled) {
-                const auto& m = messages[m_handled];
-                if (m.message == WM_ZWAVE_EVENT) {
-                    OnZwaveEventMessage(m_ui, m.wParam, m.lParam);
-                }
+            const auto events = m_receiver.PostedOf<notice::ZwaveEvent>();
+            for (; m_handled < events.size(); ++m_handled) {
+                OnZwaveEvent(m_ui, events[m_handled]);
             }
             return std::find(m_ui.calls.begin(), m_ui.calls.end(), line) != m_ui.calls.end();
         });
@@ -90,10 +87,8 @@ TEST_F(ZwaveNetworkScenario, ReadingTheNetworkFillsTheNodeAndDeviceTables) {
     ASSERT_TRUE(
         Eventually([] { return zwave::ReadDeviceRecord(GetParamImage(), 3).name == u"Lamp"; }));
     EXPECT_EQ(zwave::ReadDeviceRecord(image, 3).type, zwave::kDimmerType);
-    const auto messages = m_receiver.Messages();
-    EXPECT_TRUE(std::any_of(messages.begin(), messages.end(), [](const auto& m) {
-        return m.message == WM_ZWAVE_SYNC && m.wParam == 8 && m.sent;
-    }));
+    EXPECT_EQ(m_receiver.PostedOf<notice::ZwaveSync>(),
+              (std::vector<notice::ZwaveSync>{{notice::ZwaveProgress::HubTablesRead}}));
     EXPECT_EQ(m_log.Count("End thread: SynchronizeReadZWAVEThreadProc\n"), 1);
 }
 

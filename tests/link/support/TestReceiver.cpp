@@ -13,15 +13,9 @@ namespace {
 constexpr auto kWait = std::chrono::milliseconds(5000);
 }
 
-void TestReceiver::PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
+void TestReceiver::PostNotice(const LinkNotice& notice) {
     std::lock_guard lock(m_lock);
-    m_messages.push_back({message, wParam, lParam, false});
-    m_changed.notify_all();
-}
-
-void TestReceiver::SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) {
-    std::lock_guard lock(m_lock);
-    m_messages.push_back({message, wParam, lParam, true});
+    m_posted.push_back(notice);
     m_changed.notify_all();
 }
 
@@ -37,9 +31,9 @@ void TestReceiver::OnDeviceChange(bool arrived, const std::string& path) {
     m_changed.notify_all();
 }
 
-std::vector<TestReceiver::Message> TestReceiver::Messages() const {
+std::vector<LinkNotice> TestReceiver::Posted() const {
     std::lock_guard lock(m_lock);
-    return m_messages;
+    return m_posted;
 }
 
 std::vector<std::string> TestReceiver::ErrorBoxes() const {

@@ -15,23 +15,28 @@ namespace kv::test {
 /// A link receiver that records everything it is told; tests wait on it.
 class TestReceiver : public ILinkReceiver {
 public:
-    struct Message {
-        unsigned message;
-        std::uintptr_t wParam;
-        std::intptr_t lParam;
-        bool sent; ///< SendViewMessage rather than PostViewMessage
-    };
     struct Notice {
         bool arrived;
         std::string path;
     };
 
-    void PostViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
-    void SendViewMessage(unsigned message, std::uintptr_t wParam, std::intptr_t lParam) override;
+    void PostNotice(const LinkNotice& notice) override;
     void ShowErrorBox(const std::string& text, const std::string& caption) override;
     void OnDeviceChange(bool arrived, const std::string& path) override;
 
-    std::vector<Message> Messages() const;
+    /// Every notice posted so far, oldest first.
+    std::vector<LinkNotice> Posted() const;
+    /// The posted notices of one kind, oldest first.
+    template <typename Kind>
+    std::vector<Kind> PostedOf() const {
+        std::vector<Kind> found;
+        for (const LinkNotice& n : Posted()) {
+            if (const auto* k = std::get_if<Kind>(&n)) {
+                found.push_back(*k);
+            }
+        }
+        return found;
+    }
     std::vector<std::string> ErrorBoxes() const;
     std::vector<Notice> Notices() const;
     /// Waits until a notice of that kind for that path arrived (5 s at most).
@@ -42,7 +47,7 @@ private:
 
     mutable std::mutex m_lock; ///< guards the lists
     std::condition_variable m_changed;
-    std::vector<Message> m_messages;
+    std::vector<LinkNotice> m_posted;
     std::vector<std::string> m_errorBoxes;
     std::vector<Notice> m_notices;
 };
