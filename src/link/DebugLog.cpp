@@ -1,12 +1,14 @@
 #include "link/DebugLog.h"
 
 #include <atomic>
+#include <cerrno>
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <mutex>
 #include <string>
+#include <unistd.h>
 
 namespace kv {
 
@@ -21,7 +23,7 @@ bool EnvEnabled() {
 }
 
 struct DebugState {
-    std::mutex lock; ///< guards sink and the writes to stderr
+    std::mutex lock; ///< guards sink and serialises its calls
     DebugSink sink;
     std::atomic<bool> hasSink{false};
 };
@@ -30,6 +32,21 @@ DebugState& State() {
     // Never destroyed: threads still running at exit may log.
     static DebugState* state = new DebugState;
     return *state;
+}
+
+/// One write call per piece, with no lock held: a pipe takes a line up to PIPE_BUF whole,
+/// and a stderr nobody drains must not stop the threads that log.
+void WriteToStderr(std::string_view text) {
+    while (!text.empty()) {
+        const ssize_t n = ::write(STDERR_FILENO, text.data(), text.size());
+        if (n < 0 && errno == EINTR) {
+            continue;
+        }
+        if (n <= 0) {
+            return;
+        }
+        text.remove_prefix(static_cast<std::size_t>(n));
+    }
 }
 
 } // namespace
@@ -48,9 +65,7 @@ void DebugWrite(std::string_view text) {
         }
     }
     if (EnvEnabled()) {
-        std::lock_guard lock(s.lock);
-        std::fwrite(text.data(), 1, text.size(), stderr);
-        std::fflush(stderr);
+        WriteToStderr(text);
     }
 }
 

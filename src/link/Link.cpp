@@ -5,6 +5,7 @@
 #include "link/DebugLog.h"
 #include "link/Event.h"
 #include "link/LinkReceiver.h"
+#include "link/platform/DeliveryGate.h"
 #include "link/platform/HidBackend.h"
 #include "link/platform/UsbId.h"
 
@@ -36,6 +37,10 @@ struct AnswerWaiter {
 };
 
 std::atomic<int> g_answerWaitMs{kAckWaitMs};
+/// True on the reader thread while the report handler runs: the reader gives the report its
+/// one acknowledgement afterwards, so a handler's own SetAckEvent would release a second
+/// writer for the same report.
+thread_local bool t_dispatching = false;
 std::atomic<ReportHandler> g_reportHandler{nullptr};
 
 /// The link objects of one connection attempt (InitUsbObjects creates them anew). A reader
@@ -56,16 +61,19 @@ struct LinkObjects {
     std::string path;                       ///< g_szDevicePath
 };
 
+/// Where the connection is. Connecting and closing take turns through it instead of a lock,
+/// so that neither holds a lock while it opens, joins the reader or closes the device.
+enum class Phase { Closed, Opening, Open, Closing };
+
 struct LinkState {
     std::mutex objectsLock; ///< guards objects
     std::shared_ptr<LinkObjects> objects = std::make_shared<LinkObjects>();
-    /// Serialises ConnectUsbDevice and CloseUsbDevice.
-    std::mutex connectLock;
-    /// Held while a device notice is handed to the receiver and while the receiver is
-    /// replaced, so a receiver replaced (or a link closed) is not in a notice any more.
-    /// Recursive: a receiver may connect from inside its notice. Never taken after
-    /// connectLock.
-    std::recursive_mutex noticeLock;
+    /// Changed only by Settle, BeginPhase and EndPhase.
+    std::atomic<Phase> phase{Phase::Closed};
+    /// The device notices being handed to the receiver: a replaced receiver (or a closing
+    /// link) waits until none is, and no lock is held while the receiver runs (it may
+    /// connect from inside its notice).
+    hid::DeliveryGate notices;
     std::atomic<ILinkReceiver*> receiver{nullptr};
     std::mutex openErrorLock; ///< guards openError
     std::string openError;    ///< why the last connection attempt could not open a device
@@ -91,8 +99,39 @@ std::shared_ptr<hid::HidDevice> DeviceOf(LinkObjects& o) {
     return o.device;
 }
 
+/// Waits while another thread connects or closes; returns the phase it settled in.
+Phase Settle() {
+    std::atomic<Phase>& phase = State().phase;
+    for (;;) {
+        const Phase now = phase.load();
+        if (now != Phase::Opening && now != Phase::Closing) {
+            return now;
+        }
+        phase.wait(now);
+    }
+}
+
+/// Moves from the settled phase from to next (Opening or Closing); false when the link is
+/// not in from once the other threads are done.
+[[nodiscard]] bool BeginPhase(Phase from, Phase next) {
+    for (;;) {
+        Phase now = Settle();
+        if (now != from) {
+            return false;
+        }
+        if (State().phase.compare_exchange_strong(now, next)) {
+            return true;
+        }
+    }
+}
+
+void EndPhase(Phase settled) {
+    State().phase.store(settled);
+    State().phase.notify_all();
+}
+
 void ForwardNotice(hid::HidNotice notice, const std::string& path) {
-    std::lock_guard lock(State().noticeLock);
+    hid::DeliveryGate::Pass pass(State().notices);
     if (ILinkReceiver* receiver = State().receiver.load()) {
         receiver->OnDeviceChange(notice == hid::HidNotice::Arrival, path);
     }
@@ -183,7 +222,9 @@ bool ReadOnce(LinkObjects& o) {
         DebugHexLine("Read:", buffer, 1, 60);
     }
     if (ReportHandler handler = g_reportHandler.load()) {
+        t_dispatching = true;
         handler(buffer);
+        t_dispatching = false;
     }
     o.ackEvent.Set(); // a report arrived: the next paced write may go
     OfferAnswer(o, buffer);
@@ -326,33 +367,29 @@ bool OpenUsbDevice() {
 }
 
 bool ConnectUsbDevice(ILinkReceiver* receiver) {
-    LinkState& s = State();
     if (g_bDeviceConnected.load() != 0) {
         return false;
     }
     SetLinkReceiver(receiver);
-    std::lock_guard connect(s.connectLock);
-    if (g_bDeviceConnected.load() != 0) {
+    if (!BeginPhase(Phase::Closed, Phase::Opening)) {
         return false;
     }
     InitUsbObjects();
     if (!OpenUsbDevice()) {
+        EndPhase(Phase::Closed);
         return false;
     }
     g_bReadThreadEnd.store(0);
     GetParamImage().SetConnected(true);
     g_bDeviceConnected.store(1);
     std::thread([o = Objects()] { ReaderBody(o); }).detach();
+    EndPhase(Phase::Open);
     return true;
 }
 
 void CloseUsbDevice() {
-    LinkState& s = State();
-    {
-        std::lock_guard notices(s.noticeLock); // a notice in delivery ends first
-    }
-    std::lock_guard connect(s.connectLock);
-    if (g_bDeviceConnected.load() == 0) {
+    State().notices.WaitIdle(); // a notice in delivery (which may connect) ends first
+    if (!BeginPhase(Phase::Open, Phase::Closing)) {
         return;
     }
     g_statusRecord.Clear();
@@ -373,6 +410,7 @@ void CloseUsbDevice() {
     }
     // The reader leaves at once now; it is detached, so waiting is only for tidiness.
     o->readerFinished.Wait(milliseconds(kReaderExitWaitMs));
+    EndPhase(Phase::Closed);
 }
 
 std::string OpenedDevicePath() {
@@ -387,8 +425,9 @@ ILinkReceiver* LinkReceiver() {
 
 void SetLinkReceiver(ILinkReceiver* receiver) {
     LinkState& s = State();
-    std::lock_guard lock(s.noticeLock);
-    s.receiver.store(receiver);
+    if (s.receiver.exchange(receiver) != receiver) {
+        s.notices.WaitIdle();
+    }
 }
 
 int WriteUsbData(const std::uint8_t* data, std::size_t n) {
@@ -486,6 +525,9 @@ void SetReportHandler(ReportHandler handler) {
 }
 
 void SetAckEvent() {
+    if (t_dispatching) {
+        return;
+    }
     Objects()->ackEvent.Set();
 }
 

@@ -41,9 +41,11 @@ bool OpenUsbDevice();
 /// processor's; sets the opened path then.
 std::shared_ptr<hid::HidDevice> TryOpenUsbPath(const hid::HidInterface& iface);
 /// Connects: fails at once when already connected; otherwise opens the processor, records
-/// the receiver, sets g_bDeviceConnected and starts the reader thread.
+/// the receiver, sets g_bDeviceConnected and starts the reader thread. A connection or a
+/// close under way on another thread is finished first; no lock is held while opening.
 bool ConnectUsbDevice(ILinkReceiver* receiver);
-/// Stops the reader (1000 ms at most) and closes the device.
+/// Stops the reader (1000 ms at most) and closes the device, with no lock held. A notice in
+/// delivery on another thread ends first (one on this thread cannot).
 void CloseUsbDevice();
 /// Why the last search for the processor found a device it could not open (another program
 /// has it, for example); "" when there was no such device.

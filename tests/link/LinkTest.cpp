@@ -140,6 +140,29 @@ TEST_F(LinkFixture, EveryReportReleasesExactlyOneWriter) {
     EXPECT_EQ(m_log.Count(line + "\n"), 1);
 }
 
+// The report handler acknowledges each report too (the dispatcher does); the writers must
+// still go one per report.
+TEST_F(LinkFixture, AReportReleasesOneWriterWhenItsHandlerAcknowledgesToo) {
+    SetReportHandler([](const std::uint8_t*) {
+        SetAckEvent();
+        std::this_thread::sleep_for(100ms); // time for a waiting writer to slip through
+    });
+    auto device = Connect(false);
+    ASSERT_EQ(SendUsbCommand({7, -1}), 61); // takes the initial acknowledgement
+    std::thread first([] { SendUsbCommand({8, -1}); });
+    std::thread second([] { SendUsbCommand({9, -1}); });
+    std::this_thread::sleep_for(100ms); // both writers wait
+    device->Inject(MakeReport({1, 200}));
+    ASSERT_TRUE(device->WaitIdle());
+    std::this_thread::sleep_for(100ms);
+    EXPECT_EQ(device->Writes().size(), 2u) << "one report, one more write";
+    device->Inject(MakeReport({1, 200}));
+    first.join();
+    second.join();
+    EXPECT_EQ(device->Writes().size(), 3u);
+    EXPECT_EQ(m_log.Count(kTimeOutLine), 0);
+}
+
 TEST_F(LinkFixture, ReadFailureReleasesTheWaitingWriterAndRefusesLaterWrites) {
     auto device = Connect(false);
     ASSERT_EQ(SendUsbCommand({14, -1}), 61); // takes the initial acknowledgement

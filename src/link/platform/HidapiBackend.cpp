@@ -9,6 +9,7 @@
 #include <mutex>
 #include <sys/file.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kv::hid {
 
@@ -151,44 +152,56 @@ std::shared_ptr<HidDevice> HidapiBackend::Open(const std::string& path) {
 bool HidapiBackend::StartWatching(HidNoticeFn notice) {
     m_hub->Install(std::move(notice));
     std::lock_guard lock(m_watchLock);
-    if (m_watcher.Running()) {
+    if (m_watcher) {
         return true;
     }
-    m_udev = udev_new();
-    if (m_udev != nullptr) {
-        m_monitor = udev_monitor_new_from_netlink(m_udev, "udev");
+    UdevMonitor monitor;
+    monitor.context = udev_new();
+    if (monitor.context != nullptr) {
+        monitor.monitor = udev_monitor_new_from_netlink(monitor.context, "udev");
     }
-    const bool ok =
-        m_monitor != nullptr &&
-        udev_monitor_filter_add_match_subsystem_devtype(m_monitor, "hidraw", nullptr) >= 0 &&
-        udev_monitor_enable_receiving(m_monitor) >= 0 &&
-        m_watcher.Start(udev_monitor_get_fd(m_monitor), [this] { OnUdevEvent(); });
+    auto watcher = std::make_unique<WatchThread>();
+    udev_monitor* const m = monitor.monitor;
+    const bool ok = m != nullptr &&
+                    udev_monitor_filter_add_match_subsystem_devtype(m, "hidraw", nullptr) >= 0 &&
+                    udev_monitor_enable_receiving(m) >= 0 &&
+                    watcher->Start(udev_monitor_get_fd(m), [this, m] { OnUdevEvent(m); });
     if (!ok) {
-        ReleaseUdev();
+        ReleaseUdev(monitor);
+        return false;
     }
-    return ok;
+    m_watcher = std::move(watcher);
+    m_monitor = monitor;
+    return true;
 }
 
 void HidapiBackend::StopWatching() {
-    std::lock_guard lock(m_watchLock);
     m_hub->Clear();
-    m_watcher.Stop();
-    ReleaseUdev();
+    std::unique_ptr<WatchThread> watcher;
+    UdevMonitor monitor;
+    {
+        std::lock_guard lock(m_watchLock);
+        watcher = std::move(m_watcher);
+        monitor = std::exchange(m_monitor, UdevMonitor{});
+    }
+    // Joined with no lock held: the watcher may be in a notice that registers again.
+    watcher.reset();
+    ReleaseUdev(monitor);
 }
 
-void HidapiBackend::ReleaseUdev() {
-    if (m_monitor != nullptr) {
-        udev_monitor_unref(m_monitor);
-        m_monitor = nullptr;
+void HidapiBackend::ReleaseUdev(UdevMonitor& monitor) {
+    if (monitor.monitor != nullptr) {
+        udev_monitor_unref(monitor.monitor);
+        monitor.monitor = nullptr;
     }
-    if (m_udev != nullptr) {
-        udev_unref(m_udev);
-        m_udev = nullptr;
+    if (monitor.context != nullptr) {
+        udev_unref(monitor.context);
+        monitor.context = nullptr;
     }
 }
 
-void HidapiBackend::OnUdevEvent() {
-    udev_device* device = udev_monitor_receive_device(m_monitor);
+void HidapiBackend::OnUdevEvent(udev_monitor* monitor) {
+    udev_device* device = udev_monitor_receive_device(monitor);
     if (device == nullptr) {
         return;
     }

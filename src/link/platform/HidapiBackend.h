@@ -27,16 +27,19 @@ public:
     void StopWatching() override;
 
 private:
-    void OnUdevEvent();
-    void ReleaseUdev();
+    struct UdevMonitor {
+        udev* context = nullptr;
+        udev_monitor* monitor = nullptr;
+    };
+    void OnUdevEvent(udev_monitor* monitor);
+    static void ReleaseUdev(UdevMonitor& monitor);
 
     std::shared_ptr<NoticeHub> m_hub;
-    /// Guards the watcher's start and stop and the udev objects (the watcher thread uses
-    /// them only while it runs).
+    /// Guards m_watcher and m_monitor; the watcher thread gets the monitor as a copy and is
+    /// joined with the lock released, before the monitor goes.
     std::mutex m_watchLock;
-    udev* m_udev = nullptr;
-    udev_monitor* m_monitor = nullptr;
-    WatchThread m_watcher;
+    UdevMonitor m_monitor;
+    std::unique_ptr<WatchThread> m_watcher;
 };
 
 } // namespace kv::hid

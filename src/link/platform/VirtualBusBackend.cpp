@@ -14,6 +14,7 @@
 #include <sys/stat.h>
 #include <sys/un.h>
 #include <unistd.h>
+#include <utility>
 
 namespace kv::hid {
 
@@ -206,44 +207,51 @@ std::shared_ptr<HidDevice> VirtualBusBackend::Open(const std::string& path) {
 bool VirtualBusBackend::StartWatching(HidNoticeFn notice) {
     m_hub->Install(std::move(notice));
     std::lock_guard lock(m_watchLock);
-    if (m_watcher.Running()) {
+    if (m_watcher) {
         return true;
     }
     const std::string dir = vbus::BusDirectory();
     if (!vbus::EnsureDirectory(dir)) {
         return false;
     }
-    m_inotifyFd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
-    if (m_inotifyFd < 0) {
+    const int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0) {
         return false;
     }
     constexpr std::uint32_t kMask = IN_CREATE | IN_DELETE | IN_MOVED_FROM | IN_MOVED_TO;
-    m_watchDir = dir;
-    if (inotify_add_watch(m_inotifyFd, dir.c_str(), kMask) < 0 ||
-        !m_watcher.Start(m_inotifyFd, [this] { OnInotify(); })) {
-        close(m_inotifyFd);
-        m_inotifyFd = -1;
+    auto watcher = std::make_unique<WatchThread>();
+    if (inotify_add_watch(fd, dir.c_str(), kMask) < 0 ||
+        !watcher->Start(fd, [this, fd, dir] { OnInotify(fd, dir); })) {
+        close(fd);
         return false;
     }
+    m_watcher = std::move(watcher);
+    m_inotifyFd = fd;
     return true;
 }
 
 void VirtualBusBackend::StopWatching() {
-    std::lock_guard lock(m_watchLock);
     m_hub->Clear();
-    m_watcher.Stop();
-    if (m_inotifyFd >= 0) {
-        close(m_inotifyFd);
-        m_inotifyFd = -1;
+    std::unique_ptr<WatchThread> watcher;
+    int fd = -1;
+    {
+        std::lock_guard lock(m_watchLock);
+        watcher = std::move(m_watcher);
+        fd = std::exchange(m_inotifyFd, -1);
+    }
+    // Joined with no lock held: the watcher may be in a notice that registers again.
+    watcher.reset();
+    if (fd >= 0) {
+        close(fd);
     }
 }
 
-void VirtualBusBackend::OnInotify() {
-    ForEachInotifyEvent(m_inotifyFd, [this](std::uint32_t mask, std::string_view name) {
+void VirtualBusBackend::OnInotify(int fd, const std::string& dir) {
+    ForEachInotifyEvent(fd, [this, &dir](std::uint32_t mask, std::string_view name) {
         if (!vbus::ParseSocketFileName(name)) {
             return;
         }
-        const std::string path = m_watchDir + "/" + std::string(name);
+        const std::string path = dir + "/" + std::string(name);
         if ((mask & (IN_CREATE | IN_MOVED_TO)) != 0) {
             m_hub->Notify(HidNotice::Arrival, path);
         } else if ((mask & (IN_DELETE | IN_MOVED_FROM)) != 0 && DropOpenDevices(path)) {

@@ -30,19 +30,19 @@ public:
     void StopWatching() override;
 
 private:
-    void OnInotify();
+    /// Handles the events of the watcher's descriptor for the directory it watches.
+    void OnInotify(int fd, const std::string& dir);
     /// Fails the open devices of a vanished socket; true when none had announced it yet.
     bool DropOpenDevices(const std::string& path);
 
     std::shared_ptr<NoticeHub> m_hub;
     std::mutex m_lock; ///< guards m_open
     std::vector<std::weak_ptr<BusSocketDevice>> m_open;
-    /// Guards the watcher's start and stop, m_watchDir and m_inotifyFd (the watcher thread
-    /// reads the last two only while it runs, between a start and a stop).
+    /// Guards m_watcher and m_inotifyFd; the watcher thread gets its descriptor and directory
+    /// as copies, and is joined with the lock released.
     std::mutex m_watchLock;
-    std::string m_watchDir;
     int m_inotifyFd = -1;
-    WatchThread m_watcher;
+    std::unique_ptr<WatchThread> m_watcher;
 };
 
 } // namespace kv::hid
