@@ -12,7 +12,8 @@
 
 namespace kv::sim {
 
-/// One open connection of the host: the reports waiting to be read.
+/// One open connection of the host: the reports waiting to be read. Its state is guarded by
+/// its port's lock, so that a reader can wait for a report and a command at once.
 class SimConnection : public hid::HidDevice, public std::enable_shared_from_this<SimConnection> {
 public:
     SimConnection(std::shared_ptr<SimPort> port, UsbId id) : m_port(std::move(port)), m_id(id) {}
@@ -22,54 +23,32 @@ public:
     bool Read(std::uint8_t* report) override;
     void Close() override { End(); }
 
-    void Push(const Report& report) {
-        {
-            std::lock_guard lock(m_lock);
-            if (m_ended) {
-                return;
-            }
-            (m_held ? m_heldReports : m_reports).push_back(report);
-        }
-        m_changed.notify_all();
-    }
+    void Push(const Report& report);
     /// Holds the reports back, or lets the held ones go.
-    void SetHeld(bool held) {
-        {
-            std::lock_guard lock(m_lock);
-            m_held = held;
-            if (!held) {
-                m_reports.insert(m_reports.end(), m_heldReports.begin(), m_heldReports.end());
-                m_heldReports.clear();
-            }
-        }
-        m_changed.notify_all();
-    }
+    void SetHeld(bool held);
     /// Reads fail from now on.
-    void End() {
-        {
-            std::lock_guard lock(m_lock);
-            m_ended = true;
-        }
-        m_changed.notify_all();
-    }
-    bool Ended() const {
-        std::lock_guard lock(m_lock);
-        return m_ended;
-    }
+    void End();
+    bool Ended() const;
 
 private:
+    friend class SimPort;
+
     const std::shared_ptr<SimPort> m_port;
     const UsbId m_id;
-    mutable std::mutex m_lock; ///< guards m_reports and m_ended
-    std::condition_variable m_changed;
+    // Guarded by the port's lock:
     std::deque<Report> m_reports;
     std::deque<Report> m_heldReports;
     bool m_held = false;
     bool m_ended = false;
+    bool m_reading = false; ///< a reader has begun reading and comes back until the end
 };
 
-/// One attached simulator: its plug state, its open connections and the thread that hands
-/// it the host's commands.
+/// One attached simulator: its plug state, its open connections and the commands of the
+/// host. While a connection is being read, its reader handles the commands while it waits
+/// for a report (the answer is then its own to read: one thread hand-off less per exchange);
+/// otherwise the port's worker thread does. Either way one at a time and in order, as the
+/// processor would. A connection's reader is taken to come back for the next report until
+/// the connection ends, as the link's reader does.
 class SimPort : public std::enable_shared_from_this<SimPort> {
 public:
     SimPort(Simulator& sim, UsbId id) : m_sim(sim), m_id(id) {}
@@ -88,7 +67,8 @@ public:
             std::lock_guard lock(m_lock);
             m_stopping = true;
         }
-        m_changed.notify_all();
+        m_workerWake.notify_all();
+        m_readerWake.notify_all();
         if (m_worker.joinable()) {
             m_worker.join();
         }
@@ -105,7 +85,6 @@ public:
     }
     /// False when the state did not change.
     bool SetPlugged(bool plugged) {
-        std::vector<std::shared_ptr<SimConnection>> ended;
         {
             std::lock_guard lock(m_lock);
             if (m_plugged == plugged) {
@@ -115,16 +94,15 @@ public:
             if (!plugged) {
                 for (auto& w : m_connections) {
                     if (auto c = w.lock()) {
-                        ended.push_back(std::move(c));
+                        c->m_ended = true;
                     }
                 }
                 m_connections.clear();
                 m_commands.clear();
             }
         }
-        for (auto& c : ended) {
-            c->End();
-        }
+        m_readerWake.notify_all();
+        m_workerWake.notify_one();
         return true;
     }
 
@@ -136,53 +114,114 @@ public:
         }
         std::erase_if(m_connections, [](const auto& w) {
             const auto c = w.lock();
-            return !c || c->Ended();
+            return !c || c->m_ended;
         });
         // One host at a time, as on the socket bus.
         if (!m_connections.empty()) {
             hid::SetLastOpenError("the processor is in use by another connection of this program");
             return nullptr;
         }
-        connection->SetHeld(m_held);
+        connection->m_held = m_held;
         m_connections.push_back(connection);
         return connection;
     }
 
     void SetHeld(bool held) {
-        std::vector<std::shared_ptr<SimConnection>> targets;
         {
             std::lock_guard lock(m_lock);
             m_held = held;
             for (auto& w : m_connections) {
                 if (auto c = w.lock()) {
-                    targets.push_back(std::move(c));
+                    SetHeldLocked(*c, held);
                 }
             }
         }
-        for (auto& c : targets) {
-            c->SetHeld(held);
-        }
+        m_readerWake.notify_all();
     }
 
     /// Hands the device a command. A device that stopped reading leaves it untaken: the
     /// write fails after the time-out.
     bool Submit(const std::shared_ptr<SimConnection>& from, const std::uint8_t* bytes,
                 std::chrono::milliseconds timeout) {
-        Report command;
-        std::memcpy(command.data(), bytes, command.size());
-        {
-            std::unique_lock lock(m_lock);
-            if (m_sim.StoppedReading()) {
-                m_changed.wait_for(lock, timeout, [this] { return !m_plugged || m_stopping; });
-                return false;
-            }
-            if (!m_plugged) {
-                return false;
-            }
-            m_commands.push_back({from, command});
+        Pending pending{from, {}};
+        std::memcpy(pending.command.data(), bytes, pending.command.size());
+        std::unique_lock lock(m_lock);
+        if (m_sim.StoppedReading()) {
+            m_readerWake.wait_for(lock, timeout, [this] { return !m_plugged || m_stopping; });
+            return false;
         }
-        m_changed.notify_all();
+        if (!m_plugged) {
+            return false;
+        }
+        m_commands.push_back(std::move(pending));
+        const bool reader = ReaderLocked();
+        lock.unlock();
+        WakeHandler(reader);
         return true;
+    }
+
+    // The connections' side, under m_lock.
+    void PushLocked(SimConnection& c, const Report& report) {
+        if (!c.m_ended) {
+            (c.m_held ? c.m_heldReports : c.m_reports).push_back(report);
+        }
+    }
+    static void SetHeldLocked(SimConnection& c, bool held) {
+        c.m_held = held;
+        if (!held) {
+            c.m_reports.insert(c.m_reports.end(), c.m_heldReports.begin(), c.m_heldReports.end());
+            c.m_heldReports.clear();
+        }
+    }
+    void Push(SimConnection& c, const Report& report) {
+        {
+            std::lock_guard lock(m_lock);
+            PushLocked(c, report);
+        }
+        m_readerWake.notify_all();
+    }
+    void SetHeld(SimConnection& c, bool held) {
+        {
+            std::lock_guard lock(m_lock);
+            SetHeldLocked(c, held);
+        }
+        m_readerWake.notify_all();
+    }
+    void End(SimConnection& c) {
+        {
+            std::lock_guard lock(m_lock);
+            c.m_ended = true;
+        }
+        m_readerWake.notify_all();
+        m_workerWake.notify_one(); // commands its reader left are the worker's now
+    }
+    bool Ended(const SimConnection& c) const {
+        std::lock_guard lock(m_lock);
+        return c.m_ended;
+    }
+
+    /// Waits for a report of c, handling the device's commands meanwhile.
+    bool Read(SimConnection& c, std::uint8_t* out) {
+        std::unique_lock lock(m_lock);
+        c.m_reading = true;
+        bool read = false;
+        for (;;) {
+            if (c.m_ended) {
+                break;
+            }
+            if (!c.m_reports.empty()) {
+                std::memcpy(out, c.m_reports.front().data(), hid::kReportBytes);
+                c.m_reports.pop_front();
+                read = true;
+                break;
+            }
+            if (!m_handling && !m_commands.empty()) {
+                HandleNext(lock);
+                continue;
+            }
+            m_readerWake.wait(lock);
+        }
+        return read;
     }
 
 private:
@@ -192,48 +231,97 @@ private:
     };
 
     void Broadcast(const Report& r) {
-        std::vector<std::shared_ptr<SimConnection>> targets;
         {
             std::lock_guard lock(m_lock);
             for (auto& w : m_connections) {
                 if (auto c = w.lock()) {
-                    targets.push_back(std::move(c));
+                    PushLocked(*c, r);
                 }
             }
         }
-        for (auto& c : targets) {
-            c->Push(r);
+        m_readerWake.notify_all();
+    }
+
+    /// True when a connection is being read: its reader handles the commands.
+    bool ReaderLocked() const {
+        return std::any_of(m_connections.begin(), m_connections.end(), [](const auto& w) {
+            const auto c = w.lock();
+            return c && c->m_reading && !c->m_ended;
+        });
+    }
+    /// Wakes whoever handles the next command (called with the lock released, so that the
+    /// woken thread does not block on it at once).
+    void WakeHandler(bool reader) {
+        if (reader) {
+            m_readerWake.notify_all();
+        } else {
+            m_workerWake.notify_one();
+        }
+    }
+
+    /// Handles the first command with the lock released; the caller holds lock.
+    void HandleNext(std::unique_lock<std::mutex>& lock) {
+        Pending next = std::move(m_commands.front());
+        m_commands.pop_front();
+        m_handling = true;
+        lock.unlock();
+        if (auto from = next.from.lock()) {
+            m_sim.HandleCommand(next.command, [this, &from](const Report& r) { Push(*from, r); });
+        }
+        lock.lock();
+        m_handling = false;
+        if (!m_commands.empty()) {
+            const bool reader = ReaderLocked();
+            lock.unlock();
+            WakeHandler(reader);
+            lock.lock();
         }
     }
 
     void Work() {
         std::unique_lock lock(m_lock);
         for (;;) {
-            m_changed.wait(lock, [this] { return m_stopping || !m_commands.empty(); });
+            m_workerWake.wait(lock, [this] {
+                return m_stopping || (!m_handling && !m_commands.empty() && !ReaderLocked());
+            });
             if (m_stopping) {
                 return;
             }
-            Pending next = std::move(m_commands.front());
-            m_commands.pop_front();
-            lock.unlock();
-            if (auto from = next.from.lock()) {
-                m_sim.HandleCommand(next.command, [&from](const Report& r) { from->Push(r); });
-            }
-            lock.lock();
+            HandleNext(lock);
         }
     }
 
     Simulator& m_sim;
     const UsbId m_id;
-    mutable std::mutex m_lock; ///< guards the members below
-    std::condition_variable m_changed;
+    mutable std::mutex m_lock; ///< guards the members below and the connections' state
+    std::condition_variable m_workerWake;
+    /// Readers waiting for a report or a command, and writers of a device that stopped
+    /// reading.
+    std::condition_variable m_readerWake;
     bool m_plugged = true;
     bool m_stopping = false;
-    bool m_held = false; ///< new connections start with their reports held
+    bool m_held = false;     ///< new connections start with their reports held
+    bool m_handling = false; ///< a command is being handled (by a reader or the worker)
     std::vector<std::weak_ptr<SimConnection>> m_connections;
     std::deque<Pending> m_commands;
     std::thread m_worker;
 };
+
+void SimConnection::Push(const Report& report) {
+    m_port->Push(*this, report);
+}
+
+void SimConnection::SetHeld(bool held) {
+    m_port->SetHeld(*this, held);
+}
+
+void SimConnection::End() {
+    m_port->End(*this);
+}
+
+bool SimConnection::Ended() const {
+    return m_port->Ended(*this);
+}
 
 std::optional<hid::HidAttributes> SimConnection::Attributes() {
     if (Ended()) {
@@ -250,14 +338,7 @@ int SimConnection::Write(const std::uint8_t* report, std::chrono::milliseconds t
 }
 
 bool SimConnection::Read(std::uint8_t* report) {
-    std::unique_lock lock(m_lock);
-    m_changed.wait(lock, [this] { return m_ended || !m_reports.empty(); });
-    if (m_ended) {
-        return false;
-    }
-    std::memcpy(report, m_reports.front().data(), hid::kReportBytes);
-    m_reports.pop_front();
-    return true;
+    return m_port->Read(*this, report);
 }
 
 InProcessBus::InProcessBus() : m_hub(std::make_shared<hid::NoticeHub>()) {}

@@ -3,6 +3,7 @@
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
 #include "protocol/Dispatcher.h"
+#include "sim/ExactSleep.h"
 
 #include <stdexcept>
 
@@ -57,7 +58,7 @@ void Simulator::HandleCommand(const Report& command, const ReportSink& reply) {
         askReRead = m_options.reportAfter > 0 && m_commands == m_options.reportAfter;
     }
     if (const std::chrono::microseconds latency{m_latencyUs.load()}; latency.count() > 0) {
-        std::this_thread::sleep_until(now + latency); // counted from the command
+        SleepUntilExactly(now + latency); // counted from the command
     }
     for (const Report& report : result.reports) {
         bool drop = false;

@@ -184,6 +184,39 @@ TEST_F(BusFixture, OneHostAtATimeOnEachBus) {
     EXPECT_NE(hid::OpenHidPath(m_path), nullptr);
 }
 
+// The host's reader handles the device's commands while it waits for a report; with no
+// reader (none yet, or one that ended) the port's own thread does. Either way every command
+// is taken once and answered in order.
+TEST(InProcessBus, CommandsAreHandledWithOrWithoutAReader) {
+    sim::Simulator sim;
+    auto bus = std::make_shared<sim::InProcessBus>();
+    const std::string path = bus->Attach(sim, "port");
+    auto device = bus->Open(path);
+    ASSERT_NE(device, nullptr);
+    std::uint8_t command[61] = {2, 14};
+    std::uint8_t report[61] = {};
+    // Not read yet: the port's thread answers.
+    ASSERT_EQ(device->Write(command, 100ms), 61);
+    EXPECT_TRUE(Eventually([&] { return sim.CommandsHandled() == 1; }));
+    // Read on: the reader answers while it waits, in the order written.
+    ASSERT_TRUE(device->Read(report));
+    EXPECT_EQ(report[1], 14);
+    command[1] = 127;
+    ASSERT_EQ(device->Write(command, 100ms), 61);
+    command[1] = 14;
+    ASSERT_EQ(device->Write(command, 100ms), 61);
+    ASSERT_TRUE(device->Read(report));
+    EXPECT_EQ(report[1], 127) << "the version report answers the first";
+    ASSERT_TRUE(device->Read(report));
+    EXPECT_EQ(report[1], 14);
+    EXPECT_EQ(sim.CommandsHandled(), 3);
+    // A command the reader has not come back for is the port thread's once the host closes.
+    ASSERT_EQ(device->Write(command, 100ms), 61);
+    device->Close();
+    EXPECT_TRUE(Eventually([&] { return sim.CommandsHandled() == 4; }));
+    bus->Detach(path);
+}
+
 TEST(VirtualBusGreeting, OnlyWellFormedGreetingsAreTaken) {
     struct Case {
         std::string packet;
