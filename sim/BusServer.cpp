@@ -142,47 +142,59 @@ bool BusServer::Listen(std::string& error) {
     return true;
 }
 
+BusServer::Client::~Client() {
+    close(fd);
+}
+
 void BusServer::DropDevice() {
+    std::vector<std::shared_ptr<Client>> dropped;
     {
         std::lock_guard lock(m_clientsLock);
-        for (int fd : m_clients) {
-            close(fd);
-        }
-        m_clients.clear();
+        dropped.swap(m_clients);
+    }
+    for (const auto& c : dropped) {
+        shutdown(c->fd, SHUT_RDWR); // the hosts' reads fail now, as on an unplug
     }
     if (m_listenFd >= 0) {
         close(m_listenFd);
         m_listenFd = -1;
         unlink(m_path.c_str());
     }
+    m_pollDirty = true;
+}
+
+void BusServer::RebuildPollList() {
+    m_pollFds.clear();
+    m_pollFds.push_back({m_wakeFd, POLLIN, 0});
+    m_pollFds.push_back({m_inotifyFd, POLLIN, 0});
+    if (m_listenFd >= 0) {
+        m_pollFds.push_back({m_listenFd, POLLIN, 0});
+    }
+    // A device that stopped reading leaves the host's commands in the socket.
+    const short events = m_stoppedReading ? 0 : POLLIN;
+    for (const auto& client : m_clients) {
+        m_pollFds.push_back({client->fd, events, 0});
+    }
+    m_pollDirty = false;
 }
 
 void BusServer::Run() {
     for (;;) {
-        std::vector<pollfd> fds = {{m_wakeFd, POLLIN, 0}, {m_inotifyFd, POLLIN, 0}};
-        if (m_listenFd >= 0) {
-            fds.push_back({m_listenFd, POLLIN, 0});
+        if (m_pollDirty) {
+            RebuildPollList();
         }
-        {
-            std::lock_guard lock(m_clientsLock);
-            // A device that stopped reading leaves the host's commands in the socket.
-            const short events = m_sim.StoppedReading() ? 0 : POLLIN;
-            for (int fd : m_clients) {
-                fds.push_back({fd, events, 0});
-            }
-        }
-        if (poll(fds.data(), fds.size(), -1) < 0) {
+        if (poll(m_pollFds.data(), m_pollFds.size(), -1) < 0) {
             if (errno == EINTR) {
                 continue;
             }
             return;
         }
         // A removal of our socket is handled before a plug request that may follow it.
-        if (fds[1].revents != 0) {
+        if (m_pollFds[1].revents != 0) {
             OnDirectoryChange();
             continue;
         }
-        if (fds[0].revents != 0) {
+        if (m_pollFds[0].revents != 0) {
             std::uint64_t count = 0;
             [[maybe_unused]] const auto n = read(m_wakeFd, &count, sizeof count);
             std::deque<Request> requests;
@@ -200,18 +212,21 @@ void BusServer::Run() {
                 if (r == Request::Plug && m_listenFd < 0) {
                     std::string error;
                     Listen(error);
+                    m_pollDirty = true;
                 }
             }
             continue; // the descriptors may have changed
         }
-        for (std::size_t i = 2; i < fds.size(); ++i) {
-            if (fds[i].revents == 0) {
+        // Handled from a copy of the ready ones: accepting or closing changes the list.
+        for (std::size_t i = 2; i < m_pollFds.size() && !m_pollDirty; ++i) {
+            const pollfd p = m_pollFds[i];
+            if (p.revents == 0) {
                 continue;
             }
-            if (fds[i].fd == m_listenFd) {
+            if (p.fd == m_listenFd) {
                 Accept();
             } else {
-                Receive(fds[i].fd);
+                Receive(p.fd);
             }
         }
     }
@@ -233,32 +248,30 @@ void BusServer::Accept() {
     if (fd < 0) {
         return;
     }
+    auto client = std::make_shared<Client>(fd);
+    m_pollDirty = true;
     std::lock_guard lock(m_clientsLock);
     // A host that just closed its connection may not have been seen yet: let it go first,
     // so that it can reconnect at once.
-    std::erase_if(m_clients, [](int client) {
-        pollfd p{client, POLLRDHUP, 0};
-        if (poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0) {
-            close(client);
-            return true;
-        }
-        return false;
+    std::erase_if(m_clients, [](const std::shared_ptr<Client>& c) {
+        pollfd p{c->fd, POLLRDHUP, 0};
+        return poll(&p, 1, 0) > 0 && (p.revents & (POLLRDHUP | POLLHUP | POLLERR)) != 0;
     });
     // One host at a time: a second one is told who has the device and let go.
     if (!m_clients.empty()) {
         ucred owner{};
         socklen_t size = sizeof owner;
-        const long pid = getsockopt(m_clients.front(), SOL_SOCKET, SO_PEERCRED, &owner, &size) == 0
-                             ? static_cast<long>(owner.pid)
-                             : 0;
+        const long pid =
+            getsockopt(m_clients.front()->fd, SOL_SOCKET, SO_PEERCRED, &owner, &size) == 0
+                ? static_cast<long>(owner.pid)
+                : 0;
         const std::string busy = vbus::BusyGreeting(pid);
-        send(fd, busy.data(), busy.size(), MSG_NOSIGNAL);
-        close(fd);
+        send(fd, busy.data(), busy.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
         return;
     }
     const std::string accepted = vbus::AcceptedGreeting();
-    send(fd, accepted.data(), accepted.size(), MSG_NOSIGNAL);
-    m_clients.push_back(fd);
+    send(fd, accepted.data(), accepted.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    m_clients.push_back(std::move(client));
 }
 
 void BusServer::Receive(int fd) {
@@ -272,28 +285,49 @@ void BusServer::Receive(int fd) {
         return;
     }
     m_sim.HandleCommand(command, [this, fd](const Report& r) { SendTo(fd, r); });
+    if (const bool stopped = m_sim.StoppedReading(); stopped != m_stoppedReading) {
+        m_stoppedReading = stopped;
+        m_pollDirty = true;
+    }
 }
 
 void BusServer::SendTo(int fd, const Report& report) {
-    std::lock_guard lock(m_clientsLock);
-    if (std::find(m_clients.begin(), m_clients.end(), fd) != m_clients.end()) {
+    // On the server's thread, the only one that closes clients: no lock needed to know the
+    // descriptor is still the client's.
+    const bool open = std::any_of(m_clients.begin(), m_clients.end(),
+                                  [fd](const std::shared_ptr<Client>& c) { return c->fd == fd; });
+    if (open) {
         send(fd, report.data(), report.size(), MSG_NOSIGNAL);
     }
 }
 
 void BusServer::Broadcast(const Report& report) {
-    std::lock_guard lock(m_clientsLock);
-    for (int fd : m_clients) {
-        send(fd, report.data(), report.size(), MSG_NOSIGNAL);
+    std::vector<std::shared_ptr<Client>> clients;
+    {
+        std::lock_guard lock(m_clientsLock);
+        clients = m_clients;
+    }
+    for (const auto& c : clients) {
+        send(c->fd, report.data(), report.size(), MSG_NOSIGNAL);
     }
 }
 
 void BusServer::CloseClient(int fd) {
-    std::lock_guard lock(m_clientsLock);
-    if (auto it = std::find(m_clients.begin(), m_clients.end(), fd); it != m_clients.end()) {
+    std::shared_ptr<Client> closing; // closed here, or by a send still using it
+    {
+        std::lock_guard lock(m_clientsLock);
+        const auto it =
+            std::find_if(m_clients.begin(), m_clients.end(),
+                         [fd](const std::shared_ptr<Client>& c) { return c->fd == fd; });
+        if (it == m_clients.end()) {
+            return;
+        }
+        closing = std::move(*it);
         m_clients.erase(it);
-        close(fd);
     }
+    // The peer may still hold a Broadcast's copy: shut it so its end sees the close at once.
+    shutdown(fd, SHUT_RDWR);
+    m_pollDirty = true;
 }
 
 } // namespace kv::sim

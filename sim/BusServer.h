@@ -5,7 +5,9 @@
 
 #include <atomic>
 #include <deque>
+#include <memory>
 #include <mutex>
+#include <poll.h>
 #include <string>
 #include <thread>
 #include <vector>
@@ -47,6 +49,18 @@ private:
     void Broadcast(const Report& report);
     void CloseClient(int fd);
     void OnDirectoryChange();
+    /// Rebuilds the poll list after the descriptors or the device's reading changed.
+    void RebuildPollList();
+
+    /// A host's connection; the descriptor closes with the last holder, so that a send from
+    /// another thread never meets a descriptor reused in the meantime.
+    struct Client {
+        explicit Client(int f) : fd(f) {}
+        ~Client();
+        Client(const Client&) = delete;
+        Client& operator=(const Client&) = delete;
+        const int fd;
+    };
 
     Simulator& m_sim;
     const std::string m_directory;
@@ -60,10 +74,15 @@ private:
     std::mutex m_requestsLock; ///< guards m_requests
     std::deque<Request> m_requests;
 
-    /// Guards m_clients and the sends on them; the server's thread closes a client only
-    /// under it, so a send from another thread never meets a reused descriptor.
+    /// Guards m_clients. Only the server's thread changes the list (it reads it without the
+    /// lock); other threads copy it under the lock and send with the lock released.
     std::mutex m_clientsLock;
-    std::vector<int> m_clients;
+    std::vector<std::shared_ptr<Client>> m_clients;
+
+    /// The server thread's poll list, rebuilt only when it changes.
+    std::vector<pollfd> m_pollFds;
+    bool m_pollDirty = true;
+    bool m_stoppedReading = false; ///< the device left the host's commands unread
 };
 
 } // namespace kv::sim

@@ -1,11 +1,14 @@
 // Read-all and write-all against the in-process simulator, with and without answer latency.
 // Reported per run: the commands sent, the wall time, the least possible time (each command
 // waits for one answer, plus the pauses the procedures ask for) and the ratio of the two.
+// Also the allocations the device's command queue makes per queued command, counted by
+// this program's operator new.
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
 #include "link/platform/HidBackend.h"
+#include "protocol/CommandQueue.h"
 #include "protocol/CommandSink.h"
 #include "protocol/Dispatcher.h"
 #include "protocol/Synchronize.h"
@@ -16,6 +19,9 @@
 
 #include <chrono>
 #include <memory>
+
+/// Allocations made by operator new so far (CountingNew.cpp).
+long AllocationsSoFar();
 
 namespace {
 
@@ -118,6 +124,44 @@ void BM_ReadAll(benchmark::State& state) {
 void BM_WriteAll(benchmark::State& state) {
     RunSync(state, [] { kv::SynchronizeWriteAll(); });
 }
+
+/// Takes every command and does nothing with it.
+class NullSink final : public kv::ICommandSink {
+public:
+    int Write(const kv::Command& command) override { return static_cast<int>(command.size()); }
+    int WriteStore(int, std::span<const std::uint8_t> data) override {
+        return static_cast<int>(data.size());
+    }
+    void Pause(std::chrono::milliseconds) override {}
+};
+
+/// Setter commands through a device queue (a drag over a few targets, as a page queues
+/// them), counting the allocations of every thread per command once the queue is warm.
+void BM_QueueAllocations(benchmark::State& state) {
+    NullSink sink;
+    kv::CommandQueue queue(sink);
+    kv::Command command{2, kv::kCmdSetParam, 0, 0, 0, 0};
+    constexpr int kCommands = 10'000;
+    auto drag = [&] {
+        for (int i = 0; i < kCommands; ++i) {
+            command[3] = static_cast<std::uint8_t>(i % 4); // module: four targets in turn
+            command[5] = static_cast<std::uint8_t>(i);     // the value moves
+            queue.Write(command);
+        }
+        queue.Flush();
+    };
+    drag(); // the queue grows to its working size
+    long allocations = 0;
+    for (auto _ : state) {
+        const long before = AllocationsSoFar();
+        drag();
+        allocations += AllocationsSoFar() - before;
+    }
+    state.counters["allocs_per_command"] =
+        static_cast<double>(allocations) / (static_cast<double>(state.iterations()) * kCommands);
+}
+
+BENCHMARK(BM_QueueAllocations)->Iterations(5)->Unit(benchmark::kMillisecond);
 
 BENCHMARK(BM_ReadAll)
     ->Arg(0)

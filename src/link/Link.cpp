@@ -55,6 +55,8 @@ struct LinkObjects {
     std::condition_variable answerArrived;
     std::vector<AnswerWaiter*> waiters;
     bool readerEnded = false;
+    /// The size of waiters, so that the reader takes the lock only when someone waits.
+    std::atomic<int> waiterCount{0};
     /// Must be locked when using device or path.
     std::mutex deviceLock;
     std::shared_ptr<hid::HidDevice> device; ///< g_hUsbDevice
@@ -68,6 +70,8 @@ enum class Phase { Closed, Opening, Open, Closing };
 struct LinkState {
     std::mutex objectsLock; ///< guards objects
     std::shared_ptr<LinkObjects> objects = std::make_shared<LinkObjects>();
+    /// Counts the replacements of objects, so that a thread can tell its view is current.
+    std::atomic<std::uint64_t> generation{1};
     /// Changed only by Settle, BeginPhase and EndPhase.
     std::atomic<Phase> phase{Phase::Closed};
     /// The device notices being handed to the receiver: a replaced receiver (or a closing
@@ -97,6 +101,35 @@ bool IsCurrent(const std::shared_ptr<LinkObjects>& objects) {
 std::shared_ptr<hid::HidDevice> DeviceOf(LinkObjects& o) {
     std::lock_guard lock(o.deviceLock);
     return o.device;
+}
+
+/// The link objects and the device as this thread last fetched them. The writers' hot path
+/// takes no lock and copies no shared pointer: the view is fetched again only once a new
+/// connection attempt replaced the objects, or while no device was open yet. It keeps a
+/// closed device alive until then, whose writes fail like those to no device.
+struct ThreadView {
+    std::uint64_t generation = 0;
+    std::shared_ptr<LinkObjects> objects;
+    std::shared_ptr<hid::HidDevice> device;
+};
+
+thread_local ThreadView t_view;
+
+/// This thread's view, brought up to date. Its members stay valid until the thread's next
+/// call (no caller calls back into the link in between).
+ThreadView& View() {
+    LinkState& s = State();
+    ThreadView& v = t_view;
+    if (v.generation != s.generation.load(std::memory_order_acquire)) {
+        std::lock_guard lock(s.objectsLock);
+        v.objects = s.objects;
+        v.generation = s.generation.load(std::memory_order_relaxed);
+        v.device.reset();
+    }
+    if (!v.device) {
+        v.device = DeviceOf(*v.objects);
+    }
+    return v;
 }
 
 /// Waits while another thread connects or closes; returns the phase it settled in.
@@ -140,9 +173,9 @@ void ForwardNotice(hid::HidNotice notice, const std::string& path) {
 /// Steps 5 to 7 of the writer: the write and its log line. No lock is held across the
 /// write (a device that stops reading must not stop the reader); each log line is written
 /// as one piece.
-int WriteReport(LinkObjects& o, const std::uint8_t* buffer) {
+int WriteReport(hid::HidDevice* device, const std::uint8_t* buffer) {
     int count = 0;
-    if (auto device = DeviceOf(o)) {
+    if (device != nullptr) {
         count = device->Write(buffer, AnswerWait());
     }
     if (DebugEnabled()) {
@@ -179,15 +212,19 @@ int WritePaced(const std::uint8_t* buffer) {
     if (LinkRefusesWrites()) {
         return 0;
     }
-    auto o = Objects();
-    if (!AwaitPreviousAnswer(*o)) {
+    ThreadView& v = View();
+    if (!AwaitPreviousAnswer(*v.objects)) {
         return 0;
     }
-    return WriteReport(*o, buffer);
+    return WriteReport(v.device.get(), buffer);
 }
 
 /// Hands a dispatched report to the writers waiting for an answer.
 void OfferAnswer(LinkObjects& o, const std::uint8_t* report) {
+    // A waiter registers before its command is written, so before the report was read.
+    if (o.waiterCount.load(std::memory_order_acquire) == 0) {
+        return;
+    }
     bool taken = false;
     {
         std::lock_guard lock(o.waitersLock);
@@ -211,10 +248,9 @@ void EndAnswerWaits(LinkObjects& o) {
     o.answerArrived.notify_all();
 }
 
-bool ReadOnce(LinkObjects& o) {
+bool ReadOnce(LinkObjects& o, hid::HidDevice* device) {
     std::uint8_t buffer[kReportSize] = {};
-    auto device = DeviceOf(o);
-    if (!device || !device->Read(buffer)) {
+    if (device == nullptr || !device->Read(buffer)) {
         DebugWrite("Read Usb Error will return !\n");
         return false;
     }
@@ -237,8 +273,9 @@ void ReaderBody(const std::shared_ptr<LinkObjects>& o) {
     }
     DebugWrite("start thread: ReadUsbThreadProc \n");
     o->readThreadExit.Reset();
+    const auto device = DeviceOf(*o); // the connection's device does not change
     while (g_bDeviceConnected.load() != 0) {
-        if (!ReadOnce(*o)) {
+        if (!ReadOnce(*o, device.get())) {
             if (IsCurrent(o)) {
                 g_bStatusPoll.store(0);
                 g_bReadThreadEnd.store(1);
@@ -260,6 +297,7 @@ void InitUsbObjects() {
     {
         std::lock_guard lock(s.objectsLock);
         s.objects = std::make_shared<LinkObjects>();
+        s.generation.fetch_add(1, std::memory_order_release);
     }
     g_bZWaveSynchronised.store(0);
 }
@@ -446,7 +484,8 @@ Delivery ExchangeUsbData(const std::uint8_t* data, std::size_t n, const AnswerCh
     if (LinkRefusesWrites()) {
         return Delivery::NotSent;
     }
-    auto o = Objects();
+    ThreadView& v = View();
+    LinkObjects* const o = v.objects.get();
     if (!AwaitPreviousAnswer(*o)) {
         return Delivery::NotSent;
     }
@@ -455,8 +494,9 @@ Delivery ExchangeUsbData(const std::uint8_t* data, std::size_t n, const AnswerCh
     {
         std::lock_guard lock(o->waitersLock);
         o->waiters.push_back(&waiter);
+        o->waiterCount.fetch_add(1, std::memory_order_release);
     }
-    const bool written = WriteReport(*o, buffer) == static_cast<int>(kReportSize);
+    const bool written = WriteReport(v.device.get(), buffer) == static_cast<int>(kReportSize);
     bool answered = false;
     {
         std::unique_lock lock(o->waitersLock);
@@ -466,6 +506,7 @@ Delivery ExchangeUsbData(const std::uint8_t* data, std::size_t n, const AnswerCh
         }
         answered = waiter.answered;
         std::erase(o->waiters, &waiter);
+        o->waiterCount.fetch_sub(1, std::memory_order_relaxed);
     }
     if (!written) {
         return Delivery::NotSent;
@@ -493,7 +534,7 @@ int WriteUsbDataNoWait(const std::uint8_t* data) {
     }
     std::uint8_t buffer[kReportSize];
     std::memcpy(buffer, data, kReportSize);
-    return WriteReport(*Objects(), buffer);
+    return WriteReport(View().device.get(), buffer);
 }
 
 int SendUsbCommand(std::initializer_list<int> values) {
@@ -532,7 +573,8 @@ void SetAckEvent() {
 }
 
 bool ReadUsbData() {
-    return ReadOnce(*Objects());
+    auto o = Objects();
+    return ReadOnce(*o, DeviceOf(*o).get());
 }
 
 void ReadUsbThreadProc() {

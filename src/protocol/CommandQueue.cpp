@@ -5,6 +5,11 @@
 
 namespace kv {
 
+namespace {
+/// Taken entries kept at the front of a queue that does not empty, before they are dropped.
+constexpr std::size_t kCompactAfter = 64;
+} // namespace
+
 std::optional<std::uint32_t> CommandTarget(const Command& command) {
     const std::uint32_t code = command[1];
     switch (code) {
@@ -40,7 +45,7 @@ bool CommandQueue::Enqueue(Entry entry) {
             // The older command for the target leaves; the newer one goes to the end, so a
             // setter's commands reach the device in its order even when the first of them
             // was already being written.
-            const auto from = m_queue.begin() + static_cast<std::ptrdiff_t>(m_replaceableFrom);
+            const auto from = QueuedBegin() + static_cast<std::ptrdiff_t>(m_replaceableFrom);
             const auto older = std::find_if(from, m_queue.end(), [&entry](const Entry& queued) {
                 return queued.kind == Kind::Write && queued.target == entry.target;
             });
@@ -53,7 +58,7 @@ bool CommandQueue::Enqueue(Entry entry) {
         m_queue.push_back(std::move(entry));
         if (barrier) {
             // Mode changes, pauses and exchanges may change what later targets mean.
-            m_replaceableFrom = m_queue.size();
+            m_replaceableFrom = QueuedLocked();
         }
     }
     m_wake.notify_all();
@@ -89,7 +94,7 @@ Delivery CommandQueue::Exchange(const Command& command, const AnswerCheck& isAns
     Entry entry;
     entry.kind = Kind::Exchange;
     entry.command = command;
-    entry.isAnswer = isAnswer;
+    entry.check = &isAnswer; // the caller waits below, so its check outlives the entry
     entry.waiter = &pending;
     if (!Enqueue(std::move(entry))) {
         return Delivery::NotSent;
@@ -103,7 +108,7 @@ bool CommandQueue::Post(const Command& command, AnswerCheck isAnswer, Completion
     Entry entry;
     entry.kind = Kind::Post;
     entry.command = command;
-    entry.isAnswer = std::move(isAnswer);
+    entry.ownCheck = std::move(isAnswer);
     entry.done = std::move(done);
     return Enqueue(std::move(entry));
 }
@@ -138,9 +143,10 @@ bool CommandQueue::Waiting(const Command& command) const {
         return false;
     }
     std::lock_guard lock(m_lock);
-    return std::any_of(m_queue.begin(), m_queue.end(), [&target](const Entry& queued) {
-        return queued.kind == Kind::Write && queued.target == target;
-    });
+    return std::any_of(m_queue.begin() + static_cast<std::ptrdiff_t>(m_head), m_queue.end(),
+                       [&target](const Entry& queued) {
+                           return queued.kind == Kind::Write && queued.target == target;
+                       });
 }
 
 void CommandQueue::Perform(Entry& entry) {
@@ -156,7 +162,8 @@ void CommandQueue::Perform(Entry& entry) {
         break;
     case Kind::Exchange:
     case Kind::Post:
-        result = m_sink.Exchange(entry.command, entry.isAnswer);
+        result =
+            m_sink.Exchange(entry.command, entry.check != nullptr ? *entry.check : entry.ownCheck);
         if (entry.done) {
             entry.done(result);
         }
@@ -170,16 +177,29 @@ void CommandQueue::Perform(Entry& entry) {
     }
 }
 
+CommandQueue::Entry CommandQueue::TakeFirstLocked() {
+    Entry first = std::move(m_queue[m_head]);
+    ++m_head;
+    if (m_head == m_queue.size()) {
+        m_queue.clear();
+        m_head = 0;
+    } else if (m_head >= kCompactAfter && 2 * m_head >= m_queue.size()) {
+        // A queue that never empties: the taken entries' slots are reused.
+        m_queue.erase(m_queue.begin(), QueuedBegin());
+        m_head = 0;
+    }
+    return first;
+}
+
 void CommandQueue::Run() {
     std::unique_lock lock(m_lock);
     for (;;) {
-        m_wake.wait(lock, [&] { return m_stopping || !m_queue.empty(); });
-        if (m_queue.empty()) {
+        m_wake.wait(lock, [&] { return m_stopping || QueuedLocked() > 0; });
+        if (QueuedLocked() == 0) {
             m_idle.notify_all();
             return; // stopping, and everything queued was written
         }
-        Entry entry = std::move(m_queue.front());
-        m_queue.pop_front();
+        Entry entry = TakeFirstLocked();
         m_replaceableFrom = m_replaceableFrom > 0 ? m_replaceableFrom - 1 : 0;
         // The entry being written is no longer queued: a newer command for its target is
         // queued behind it, never lost.

@@ -5,12 +5,12 @@
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
-#include <deque>
 #include <functional>
 #include <mutex>
 #include <optional>
 #include <span>
 #include <thread>
+#include <vector>
 
 namespace kv {
 
@@ -75,7 +75,10 @@ private:
         Command command{};
         std::optional<std::uint32_t> target;
         std::chrono::milliseconds pause{0};
-        AnswerCheck isAnswer;
+        /// The check of an exchange: the caller's own while it waits (Exchange), else the
+        /// entry's copy (Post).
+        const AnswerCheck* check = nullptr;
+        AnswerCheck ownCheck;
         Completion done;
         Pending* waiter = nullptr; ///< the caller of Exchange, waiting on m_idle
     };
@@ -84,14 +87,24 @@ private:
     /// Queues entry (replacing a queued one for its target); false once closed.
     bool Enqueue(Entry entry);
     void Perform(Entry& entry);
-    bool IdleLocked() const { return m_queue.empty() && !m_busy; }
+    bool IdleLocked() const { return QueuedLocked() == 0 && !m_busy; }
+    /// The queued entries are m_queue[m_head..]: taking the first moves m_head on, and the
+    /// vector is emptied (keeping its capacity) once all are taken, so queueing a command
+    /// allocates nothing once the queue has grown to its working size.
+    std::size_t QueuedLocked() const { return m_queue.size() - m_head; }
+    std::vector<Entry>::iterator QueuedBegin() {
+        return m_queue.begin() + static_cast<std::ptrdiff_t>(m_head);
+    }
+    Entry TakeFirstLocked();
 
     ICommandSink& m_sink;
     mutable std::mutex m_lock; ///< guards every member below
     std::condition_variable m_wake;
     std::condition_variable m_idle;
-    std::deque<Entry> m_queue;
-    /// Entries from here on may be replaced (none before the last barrier).
+    std::vector<Entry> m_queue;
+    std::size_t m_head = 0;
+    /// Queued entries from this index on (counted from m_head) may be replaced (none
+    /// before the last barrier).
     std::size_t m_replaceableFrom = 0;
     bool m_busy = false;
     bool m_closed = false;

@@ -1,0 +1,30 @@
+// Counts every allocation of the program, so that a benchmark can tell how many a piece of
+// work made. Kept in a file of its own so that the compiler sees no allocation inlined
+// across it.
+#include <atomic>
+#include <cstdlib>
+#include <new>
+
+namespace {
+std::atomic<long> g_allocations{0};
+} // namespace
+
+long AllocationsSoFar() {
+    return g_allocations.load(std::memory_order_relaxed);
+}
+
+void* operator new(std::size_t size) {
+    g_allocations.fetch_add(1, std::memory_order_relaxed);
+    if (void* p = std::malloc(size == 0 ? 1 : size)) {
+        return p;
+    }
+    throw std::bad_alloc();
+}
+
+void operator delete(void* p) noexcept {
+    std::free(p);
+}
+
+void operator delete(void* p, std::size_t) noexcept {
+    std::free(p);
+}
