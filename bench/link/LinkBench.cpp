@@ -2,8 +2,11 @@
 // bare two-thread ping-pong of 61-byte messages in the same layout (a condition variable for
 // the in-process bus, a SOCK_SEQPACKET socket pair for the socket bus), with the same answer
 // latency. Blocks of link and floor exchanges alternate, so both see the same load.
-// Arguments: latency in us, pinned to one CPU (1) or not (0). Counters: the time per
-// exchange of each, their ratio and, with a latency, the overhead beyond it in percent.
+// Arguments: latency in us, and where the threads run: as the scheduler likes (0), all on
+// one CPU (1), or split (2): the writer on one CPU, the device and reader side (the link's
+// reader, the simulator's threads, the floor's responder) on another. Counters: the time
+// per exchange of each, the median of the ratios of neighbouring blocks and, with a
+// latency, the overhead beyond it in percent.
 #include "link/Link.h"
 #include "link/platform/HidBackend.h"
 #include "link/platform/UsbId.h"
@@ -47,18 +50,34 @@ int BlockSize(microseconds latency) {
     return latency.count() > 0 ? static_cast<int>(100'000 / (latency.count() + 30)) + 10 : 3000;
 }
 
-/// Keeps the process's threads (those started from now on too) on the CPU the caller runs
-/// on while alive, when asked to; restores the previous set after.
+enum class Placement { Free = 0, OneCpu = 1, Split = 2 };
+
+/// Places the threads started from now on, and the caller, as asked; restores the caller's
+/// CPU set when it goes. For a split, the threads started before Settle run on the second
+/// CPU and the caller on the first.
 class Pinning {
 public:
-    explicit Pinning(bool pin) {
-        if (!pin || sched_getaffinity(0, sizeof m_previous, &m_previous) != 0) {
+    explicit Pinning(Placement placement) : m_placement(placement) {
+        if (placement == Placement::Free ||
+            sched_getaffinity(0, sizeof m_previous, &m_previous) != 0) {
             return;
         }
-        cpu_set_t one;
-        CPU_ZERO(&one);
-        CPU_SET(sched_getcpu(), &one);
-        m_pinned = sched_setaffinity(0, sizeof one, &one) == 0;
+        const int here = sched_getcpu();
+        m_first = here;
+        m_second = here;
+        for (int cpu = 0; cpu < CPU_SETSIZE; ++cpu) {
+            if (cpu != here && CPU_ISSET(cpu, &m_previous)) {
+                m_second = cpu;
+                break;
+            }
+        }
+        m_pinned = PinTo(placement == Placement::Split ? m_second : m_first);
+    }
+    /// The threads are started: the caller moves to its own CPU.
+    void Settle() {
+        if (m_pinned && m_placement == Placement::Split) {
+            PinTo(m_first);
+        }
     }
     ~Pinning() {
         if (m_pinned) {
@@ -69,7 +88,17 @@ public:
     Pinning& operator=(const Pinning&) = delete;
 
 private:
+    static bool PinTo(int cpu) {
+        cpu_set_t one;
+        CPU_ZERO(&one);
+        CPU_SET(cpu, &one);
+        return sched_setaffinity(0, sizeof one, &one) == 0;
+    }
+
+    const Placement m_placement;
     cpu_set_t m_previous{};
+    int m_first = 0;
+    int m_second = 0;
     bool m_pinned = false;
 };
 
@@ -179,8 +208,11 @@ private:
     std::thread m_thread;
 };
 
-/// The time per exchange of n exchanges, in us.
+/// The time per exchange of n exchanges, in us. One exchange goes first, untimed: a link
+/// write waits for the answer to the write before it, so the block starts with no answer
+/// outstanding from before and ends with one, like every exchange in it.
 double TimeOf(int n, const std::function<void()>& exchange) {
+    exchange();
     const auto start = Clock::now();
     for (int i = 0; i < n; ++i) {
         exchange();
@@ -201,12 +233,14 @@ void Compare(benchmark::State& state, microseconds latency, const std::function<
     auto link = [&refused] { refused = refused || kv::SendUsbCommand({14, -1}) != 61; };
     std::vector<double> linkUs;
     std::vector<double> floorUs;
+    std::vector<double> ratios;
     for (auto _ : state) {
         TimeOf(n / 10, link); // settles the pacing and the caches
         TimeOf(n / 10, floor);
         for (int round = 0; round < kRounds; ++round) {
             linkUs.push_back(TimeOf(n, link));
             floorUs.push_back(TimeOf(n, floor));
+            ratios.push_back(linkUs.back() / floorUs.back());
         }
     }
     if (refused) {
@@ -217,7 +251,7 @@ void Compare(benchmark::State& state, microseconds latency, const std::function<
     const double f = Median(floorUs);
     state.counters["link_us"] = l;
     state.counters["floor_us"] = f;
-    state.counters["ratio"] = l / f;
+    state.counters["ratio"] = Median(ratios);
     if (latency.count() > 0) {
         const double us = static_cast<double>(latency.count());
         state.counters["link_over_%"] = 100.0 * (l - us) / us;
@@ -227,11 +261,12 @@ void Compare(benchmark::State& state, microseconds latency, const std::function<
 
 void BM_InProcessExchange(benchmark::State& state) {
     const microseconds latency(state.range(0));
-    Pinning pinning(state.range(1) != 0);
+    Pinning pinning(static_cast<Placement>(state.range(1)));
     kv::sim::SimOptions options;
     options.latency = latency;
     kv::sim::SimLink link(options);
     CvFloor floor(latency);
+    pinning.Settle();
     if (!link.Connected()) {
         state.SkipWithError("simulator not found");
         return;
@@ -241,7 +276,7 @@ void BM_InProcessExchange(benchmark::State& state) {
 
 void BM_SocketBusExchange(benchmark::State& state) {
     const microseconds latency(state.range(0));
-    Pinning pinning(state.range(1) != 0);
+    Pinning pinning(static_cast<Placement>(state.range(1)));
     std::string dir = (std::filesystem::temp_directory_path() / "kv-bench-XXXXXX").string();
     if (mkdtemp(dir.data()) == nullptr) {
         state.SkipWithError("no temporary folder");
@@ -257,6 +292,7 @@ void BM_SocketBusExchange(benchmark::State& state) {
     const auto previous = kv::hid::HidBackends();
     kv::hid::SetHidBackends({std::make_shared<kv::hid::VirtualBusBackend>()});
     if (floor.Ok() && server.Start(error) && kv::ConnectUsbDevice(nullptr)) {
+        pinning.Settle();
         Compare(state, latency, [&floor] { floor.Exchange(); });
     } else {
         state.SkipWithError(error.empty() ? "processor not found" : error.c_str());
@@ -269,10 +305,10 @@ void BM_SocketBusExchange(benchmark::State& state) {
 }
 
 void Layouts(benchmark::internal::Benchmark* b) {
-    b->ArgNames({"latency_us", "pinned"});
+    b->ArgNames({"latency_us", "cpus"});
     for (int latency : {0, 1000}) {
-        for (int pinned : {0, 1}) {
-            b->Args({latency, pinned});
+        for (const Placement p : {Placement::Free, Placement::OneCpu, Placement::Split}) {
+            b->Args({latency, static_cast<int>(p)});
         }
     }
     b->Iterations(1)->UseRealTime()->Unit(benchmark::kMillisecond);
