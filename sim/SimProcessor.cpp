@@ -447,6 +447,12 @@ Report SimProcessor::MemoryRead(const Report& c) const {
 }
 
 Report SimProcessor::Status(SimClock::time_point now) const {
+    // The meters move at a display's pace: the record is computed once per millisecond and
+    // answered as it is to the polls within it.
+    const auto tick = std::chrono::duration_cast<std::chrono::milliseconds>(now - m_start).count();
+    if (m_statusCache && m_statusCache->tick == tick && m_statusCache->still == m_metersStill) {
+        return m_statusCache->report;
+    }
     const double t = std::chrono::duration<double>(now - m_start).count();
     Report r = Answer(report::kStatus);
     // Input levels on the meters' scale (0..60): Mic 1..4, then music left and right. Each
@@ -467,6 +473,7 @@ Report SimProcessor::Status(SimClock::time_point now) const {
     const auto af = static_cast<std::uint8_t>(9 + 4 * std::sin(2.3 * t));
     const std::uint8_t receivers[8] = {235, af, 42, 205, 180, 5, 120, 170};
     std::copy(std::begin(receivers), std::end(receivers), r.begin() + 10);
+    m_statusCache = StatusCache{tick, m_metersStill, r};
     return r;
 }
 

@@ -124,6 +124,13 @@ private:
     LearnAnswer m_learnAnswer = LearnAnswer::Press;
     SimClock::time_point m_start;
     bool m_metersStill = false;
+    /// The last status record and the millisecond it was computed for.
+    struct StatusCache {
+        std::int64_t tick = 0;
+        bool still = false;
+        Report report{};
+    };
+    mutable std::optional<StatusCache> m_statusCache;
 };
 
 /// The factory setting of mode m (0..3) as an image: the application's defaults with the
