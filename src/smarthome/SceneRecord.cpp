@@ -1,7 +1,7 @@
 #include "smarthome/SceneRecord.h"
 
 #include "image/ParamImage.h"
-#include "link/Link.h"
+#include "protocol/CommandSink.h"
 #include "smarthome/ZwaveDevices.h"
 #include "smarthome/ZwaveFrames.h"
 #include "smarthome/ZwaveNodes.h"
@@ -98,7 +98,8 @@ bool WriteSceneRecord(int scene, const zwave::SceneRecord& record) {
     const auto bytes = zwave::EncodeScene(record);
     const zwave::OutReport report = zwave::MemoryWrite(
         zwave::kSceneMemoryAddress + scene * static_cast<int>(kSceneRecordSize), bytes);
-    return WriteUsbData(report.data(), report.size()) > 0;
+    // Queued behind the commands before it; the window does not wait for the processor.
+    return CommandSink().Write(report) == static_cast<int>(report.size());
 }
 
 } // namespace kv

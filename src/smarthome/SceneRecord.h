@@ -60,8 +60,8 @@ const char* SceneName(int scene, bool chinese);
 
 } // namespace zwave
 
-/// Stores scene k in the image and writes its 56 bytes to the smart-home memory; false when
-/// the write did not go out (no processor).
+/// Stores scene k in the image and queues its 56 bytes for the smart-home memory; false when
+/// the write could not be queued (no processor).
 bool WriteSceneRecord(int scene, const zwave::SceneRecord& record);
 
 } // namespace kv

@@ -5,6 +5,8 @@
 #include "link/DebugLog.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
+#include "protocol/CommandSink.h"
+#include "protocol/Dispatcher.h"
 #include "smarthome/ZwaveFrames.h"
 #include "smarthome/ZwaveNodes.h"
 
@@ -22,8 +24,20 @@ constexpr auto kReadAllLead = std::chrono::milliseconds(30);
 constexpr auto kRecordsToScenes = std::chrono::milliseconds(50);
 constexpr auto kSettle = std::chrono::milliseconds(100);
 
+/// Memory commands take their turn in the device's queue like every paced command, so the
+/// window's own commands and these stay in the order they were made.
 void WriteMemory(const zwave::OutReport& report) {
-    WriteUsbData(report.data(), report.size());
+    CommandSink().Write(report);
+}
+
+/// Reads one memory record; true when the processor answered with that record. A missing
+/// answer is asked again (the sink's bounded retries).
+bool ReadMemory(AnsweredSink& sink, int address, std::size_t length) {
+    const zwave::OutReport request = zwave::MemoryRead(address, length);
+    const auto isRecord = [address](const std::uint8_t* r) {
+        return r[1] == report::kHubMemory && r[2] * 256 + r[3] == address;
+    };
+    return sink.Exchange(request, isRecord) == Delivery::Answered;
 }
 
 /// Tells the window the hub threads ended. Nothing after it on the thread depends on the
@@ -96,18 +110,22 @@ bool ZwaveReadNodeList() {
     return WaitZwaveFlag(g_bZWaveInitData, zwave::kNodeListTimeout);
 }
 
-void ZWAVE_ReadAll() {
-    std::this_thread::sleep_for(kReadAllLead);
+bool ZWAVE_ReadAll() {
+    AnsweredSink sink;
+    sink.Pause(kReadAllLead);
     DebugWrite("ZWAVE_ReadAll\n");
     for (int node : zwave::PresentDevices(GetParamImage())) {
-        WriteMemory(
-            zwave::MemoryRead(node * static_cast<int>(kDeviceRecordSize), kDeviceRecordSize));
+        ReadMemory(sink, node * static_cast<int>(kDeviceRecordSize), kDeviceRecordSize);
     }
-    std::this_thread::sleep_for(kRecordsToScenes);
+    sink.Pause(kRecordsToScenes);
     for (int k = 0; k < kSceneRecords; ++k) {
-        WriteMemory(zwave::MemoryRead(
-            zwave::kSceneMemoryAddress + k * static_cast<int>(kSceneRecordSize), kSceneRecordSize));
+        ReadMemory(sink, zwave::kSceneMemoryAddress + k * static_cast<int>(kSceneRecordSize),
+                   kSceneRecordSize);
     }
+    if (sink.Failures() > 0) {
+        DebugWrite("ZWAVE_ReadAll: " + std::to_string(sink.Failures()) + " records not read\n");
+    }
+    return sink.Failures() == 0;
 }
 
 bool ZwaveSetDefault() {
@@ -130,8 +148,9 @@ void SynchronizeReadZWAVEThreadProc() {
     ZwaveReadNodeList();
     if (zwave::NodePresent(GetParamImage(), zwave::kControllerNode)) {
         if (g_bZWaveInitData.load()) {
-            ZWAVE_ReadAll();
-            g_bZWaveSynchronised.store(1);
+            // The tables count as read only when every record arrived; otherwise the window
+            // says the synchronisation failed and reads again next time.
+            g_bZWaveSynchronised.store(ZWAVE_ReadAll() ? 1 : 0);
             std::this_thread::sleep_for(kSettle);
         }
         PostHubTablesRead();
@@ -146,7 +165,9 @@ void SynchronizeResetThreadProc() {
     ZwaveSetDefault();
     ClearScenes();
     ZwaveReadNodeList();
-    ZWAVE_ReadAll();
+    if (!ZWAVE_ReadAll()) {
+        g_bZWaveSynchronised.store(0);
+    }
     std::this_thread::sleep_for(kSettle);
     PostHubTablesRead();
     DebugWrite("End thread: SynchronizeResetThreadProc\n");

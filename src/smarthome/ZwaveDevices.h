@@ -29,8 +29,10 @@ void WriteDeviceRecord(int node);
 void SetNodeValue(int node, std::uint8_t value);
 /// Asks for the node list and waits for it (6 s at most); true when it arrived.
 bool ZwaveReadNodeList();
-/// Reads the device record of every present node 2..232, then the six scene records.
-void ZWAVE_ReadAll();
+/// Reads the device record of every present node 2..232, then the six scene records, each
+/// waiting for its answer (an unanswered read is asked again a bounded number of times).
+/// True when every record arrived; records that did not keep what the image had.
+bool ZWAVE_ReadAll();
 /// Erases the controller's network and waits for its callback (6 s at most).
 bool ZwaveSetDefault();
 /// Zeroes the six scene records in the image and in the smart-home memory.

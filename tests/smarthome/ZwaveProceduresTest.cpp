@@ -5,6 +5,8 @@
 
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
 #include <future>
 #include <vector>
 
@@ -66,19 +68,85 @@ TEST_F(ZwaveProcedures, NodeListArrivesWhileTheReadWaits) {
     EXPECT_EQ(present, (std::vector<int>{1, 2, 32}));
 }
 
-TEST_F(ZwaveProcedures, ReadAllAsksForPresentDeviceRecordsThenTheScenes) {
+/// The processor's answer to a memory read: report 20 with the address it read.
+Bytes61 MemoryAnswer(const Bytes61& read, int fill) {
+    Bytes61 r = MakeReport({1, 20, read[2], read[3], read[4]});
+    std::fill_n(r.begin() + 5, read[4], static_cast<std::uint8_t>(fill));
+    return r;
+}
+
+/// How the scripted processor answers the n-th memory read it sees (0-based).
+enum class Answer { Right, None, OtherAddress };
+
+struct ReadAllCase {
+    const char* name;
+    std::function<Answer(std::size_t)> answer;
+    bool complete;
+};
+
+TEST_F(ZwaveProcedures, ReadAllWaitsForEachRecordAndAsksAgainForMissingOnes) {
+    // Nodes 2 and 32 present: their device records, then the six scene records.
+    const std::vector<Bytes61> reads = {zwave::MemoryRead(56, 28),   zwave::MemoryRead(896, 28),
+                                        zwave::MemoryRead(6524, 56), zwave::MemoryRead(6580, 56),
+                                        zwave::MemoryRead(6636, 56), zwave::MemoryRead(6692, 56),
+                                        zwave::MemoryRead(6748, 56), zwave::MemoryRead(6804, 56)};
+    const ReadAllCase cases[] = {
+        {"every answer", [](std::size_t) { return Answer::Right; }, true},
+        {"the second read's first answer lost",
+         [](std::size_t n) { return n == 1 ? Answer::None : Answer::Right; }, true},
+        {"a stale answer naming another record",
+         [](std::size_t n) { return n == 3 ? Answer::OtherAddress : Answer::Right; }, true},
+        {"a processor that stops answering", [](std::size_t) { return Answer::None; }, false},
+    };
+    SetAnswerWait(std::chrono::milliseconds(50));
     auto device = Connect(true);
     device->Inject(InitData({0x03, 0x00, 0x00, 0x80}));
     ASSERT_TRUE(device->WaitIdle(1)); // the acknowledgement
-    const std::size_t first = device->Writes().size();
-    ZWAVE_ReadAll();
-    const std::vector<Bytes61> expected = {
-        zwave::MemoryRead(56, 28),   zwave::MemoryRead(896, 28),  zwave::MemoryRead(6524, 56),
-        zwave::MemoryRead(6580, 56), zwave::MemoryRead(6636, 56), zwave::MemoryRead(6692, 56),
-        zwave::MemoryRead(6748, 56), zwave::MemoryRead(6804, 56)};
-    ASSERT_TRUE(device->WaitIdle(first + expected.size()));
-    EXPECT_EQ(WritesFrom(*device, first), expected);
-    EXPECT_EQ(m_log.Count("ZWAVE_ReadAll\n"), 1);
+    device->SetAutoAnswer(false);
+    int runs = 0;
+    for (const ReadAllCase& c : cases) {
+        SCOPED_TRACE(c.name);
+        GetParamImage().FillBlock(Block::SceneTable, 0x5A);
+        const std::size_t first = device->Writes().size();
+        auto read = std::async(std::launch::async, [] { return ZWAVE_ReadAll(); });
+        // Answers each read as it comes; a read is not followed by the next one until its
+        // answer came or its wait ran out.
+        std::vector<Bytes61> asked;
+        while (read.wait_for(std::chrono::milliseconds(1)) != std::future_status::ready) {
+            const auto writes = device->Writes();
+            if (writes.size() < first + asked.size() + 1) {
+                continue;
+            }
+            const Bytes61 last = writes.back();
+            const std::size_t n = asked.size();
+            asked.push_back(last);
+            switch (c.answer(n)) {
+            case Answer::Right:
+                device->Inject(MemoryAnswer(last, 0x11));
+                break;
+            case Answer::OtherAddress:
+                device->Inject(MemoryAnswer(zwave::MemoryRead(6860, 8), 0x22));
+                break;
+            case Answer::None:
+                break;
+            }
+        }
+        EXPECT_EQ(read.get(), c.complete);
+        std::vector<Bytes61> distinct = asked;
+        distinct.erase(std::unique(distinct.begin(), distinct.end()), distinct.end());
+        if (c.complete) {
+            EXPECT_EQ(distinct, reads) << "each record asked for in order, a missing one again";
+            const auto scenes = GetParamImage().BlockBytes(Block::SceneTable);
+            EXPECT_EQ(std::count(scenes.begin(), scenes.end(), 0x11), 6 * 56)
+                << "every scene record arrived";
+        } else {
+            EXPECT_LE(asked.size(), 9u) << "a dead processor must not cost the wait per record";
+            EXPECT_EQ(GetParamImage().BlockByte(Block::SceneTable, 0), 0x5A)
+                << "nothing that did not arrive is stored";
+        }
+        EXPECT_EQ(m_log.Count("ZWAVE_ReadAll\n"), ++runs);
+    }
+    SetAnswerWait(std::chrono::milliseconds(kAckWaitMs));
 }
 
 TEST_F(ZwaveProcedures, SettingANodeSendsOnlyToPresentNodes) {
