@@ -54,7 +54,7 @@ bool CommandQueue::Enqueue(Entry entry) {
                 ++m_replaced;
             }
         }
-        const bool barrier = !entry.target && entry.kind != Kind::Post;
+        const bool barrier = entry.barrier || (!entry.target && entry.kind != Kind::Post);
         m_queue.push_back(std::move(entry));
         if (barrier) {
             // Mode changes, pauses and exchanges may change what later targets mean.
@@ -104,9 +104,11 @@ Delivery CommandQueue::Exchange(const Command& command, const AnswerCheck& isAns
     return *pending.result;
 }
 
-bool CommandQueue::Post(const Command& command, AnswerCheck isAnswer, Completion done) {
+bool CommandQueue::Post(const Command& command, AnswerCheck isAnswer, Completion done,
+                        Order order) {
     Entry entry;
     entry.kind = Kind::Post;
+    entry.barrier = order == Order::Barrier;
     entry.command = command;
     entry.ownCheck = std::move(isAnswer);
     entry.done = std::move(done);

@@ -46,10 +46,15 @@ public:
     /// Queues the command behind everything queued before it and waits until the owner has
     /// written it and its answer came (or the answer wait passed).
     Delivery Exchange(const Command& command, const AnswerCheck& isAnswer) override;
+    /// How a posted command stands to the settings queued around it.
+    enum class Order {
+        Free,    ///< settings queued around it may still replace each other (status queries)
+        Barrier, ///< like a written mode command: what was queued before stays before it
+    };
     /// Queues an exchange without waiting for it; done (may be empty) runs on the owner
-    /// thread when it ended. A posted command orders nothing: settings queued around it may
-    /// still replace each other (status queries). False once the queue is closed.
-    bool Post(const Command& command, AnswerCheck isAnswer, Completion done);
+    /// thread when it ended. False once the queue is closed.
+    bool Post(const Command& command, AnswerCheck isAnswer, Completion done,
+              Order order = Order::Free);
 
     /// Waits until the queue is empty and the owner idle. True when every command written
     /// since the previous Flush was written in full.
@@ -80,6 +85,7 @@ private:
         const AnswerCheck* check = nullptr;
         AnswerCheck ownCheck;
         Completion done;
+        bool barrier = false;      ///< a posted command that orders the settings around it
         Pending* waiter = nullptr; ///< the caller of Exchange, waiting on m_idle
     };
 

@@ -155,4 +155,9 @@ bool PostStatusQuery(std::function<void(const StatusBytes&)> onStatus) {
     return true;
 }
 
+bool PostInTurn(const Command& command, std::function<void(Delivery)> done) {
+    auto queue = DeviceQueue();
+    return queue && queue->Post(command, {}, std::move(done), CommandQueue::Order::Barrier);
+}
+
 } // namespace kv

@@ -40,4 +40,9 @@ using StatusBytes = std::array<std::uint8_t, kStatusRecordSize>;
 /// False when no query was queued.
 bool PostStatusQuery(std::function<void(const StatusBytes&)> onStatus);
 
+/// Queues a command behind every setting queued before it (nothing queued later replaces
+/// them) and returns at once; done gets how it ended, on the owner thread. False when no
+/// queue is open or it takes no more commands (done is not called then).
+bool PostInTurn(const Command& command, std::function<void(Delivery)> done);
+
 } // namespace kv

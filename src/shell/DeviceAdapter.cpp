@@ -49,6 +49,12 @@ int SendCommand(std::initializer_list<int> values) {
     return CommandSink().Write(BuildCommand(values));
 }
 
+bool SendCommandInTurn(std::initializer_list<int> values, std::function<void(bool)> done) {
+    return PostInTurn(BuildCommand(values), [done = std::move(done)](Delivery delivery) {
+        done(delivery == Delivery::Answered);
+    });
+}
+
 void PauseWrites(std::chrono::milliseconds duration) {
     CommandSink().Pause(duration);
 }

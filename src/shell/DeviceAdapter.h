@@ -33,6 +33,10 @@ std::string OpenedPath();
 /// A one-byte command with its arguments (02 code b b ...), queued for the paced writer.
 /// Every sender returns at once; the device's owner thread writes in order.
 int SendCommand(std::initializer_list<int> values);
+/// Like SendCommand for a command whose outcome the window reports: it goes out after every
+/// setting queued before it, and done(answered) runs on the queue's owner thread once it
+/// ended. False when no processor takes commands (done is not called then).
+bool SendCommandInTurn(std::initializer_list<int> values, std::function<void(bool)> done);
 /// Keeps the commands queued after this call at least duration behind those before it,
 /// without making the caller wait.
 void PauseWrites(std::chrono::milliseconds duration);

@@ -209,15 +209,37 @@ void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
                   Tr("信息", "Information"))) {
         return;
     }
-    if (!StoreMode(m)) {
+    // The window goes on at once; the status line says what happened once the processor
+    // answered. The store takes every setting queued before it.
+    g_nCurrentMode.store(LimitMode(m));
+    const int changed = g_bParamChanged.exchange(0);
+    const QString name = ModeName(LanguageIndex(), g_nCurrentMode.load());
+    const auto reportStore = [name, changed](bool stored) {
+        if (stored) {
+            ShowStatusMessage(
+                Tr("已保存至机器模式 %1", "Stored the current setting as mode %1").arg(name));
+            return;
+        }
+        // The processor did not take the store: the changes still count as unsaved.
+        if (changed) {
+            g_bParamChanged.store(1);
+        }
         ShowStatusMessage(Tr("未能保存至机器模式 %1：命令没有送达", "Mode %1 was not stored: "
                                                                     "the command did not reach "
                                                                     "the processor")
-                              .arg(ModeName(LanguageIndex(), m)));
+                              .arg(name));
+    };
+    const bool queued =
+        device::SendCommandInTurn({4, g_nCurrentMode.load()}, [reportStore](bool stored) {
+            if (QCoreApplication* app = QCoreApplication::instance()) {
+                QMetaObject::invokeMethod(
+                    app, [reportStore, stored] { reportStore(stored); }, Qt::QueuedConnection);
+            }
+        });
+    if (!queued) {
+        reportStore(false);
         return;
     }
-    ShowStatusMessage(Tr("已保存至机器模式 %1", "Stored the current setting as mode %1")
-                          .arg(ModeName(LanguageIndex(), m)));
     // While the processor stores, the window's next commands wait in the queue; the window
     // itself goes on. From the menu the notice comes after the pause, from a key before it.
     const QString notice = Tr("正在储存模式%1,请稍等", "Saving Mode %1 ……").arg(ModeLabel(m));

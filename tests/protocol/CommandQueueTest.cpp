@@ -146,33 +146,53 @@ TEST(CommandQueueTest, ExchangeWaitsForQueuedCommandsAndFlushReportsFailures) {
     EXPECT_TRUE(queue.Flush());
 }
 
-TEST(CommandQueueTest, PostedQueriesReportOnTheOwnerAndOrderNothing) {
-    GatedSink device;
-    CommandQueue queue(device);
-    queue.Write(Param(4, 12, 0));
-    device.WaitUntilWriting();
-    queue.Write(Param(4, 12, 1));
-    std::mutex lock;
-    std::vector<Delivery> ended;
-    std::thread::id ranOn;
-    EXPECT_TRUE(queue.Post(BuildCommand({kCmdStatus}), {}, [&](Delivery d) {
-        std::lock_guard guard(lock);
-        ended.push_back(d);
-        ranOn = std::this_thread::get_id();
-    }));
-    // A status query between two steps of a drag does not keep the first step alive.
-    queue.Write(Param(4, 12, 2));
-    device.Open();
-    EXPECT_TRUE(queue.Flush());
-    const std::vector<std::string> expected = {
-        Hex(Param(4, 12, 0)),
-        "exchange " + Hex(BuildCommand({kCmdStatus})),
-        Hex(Param(4, 12, 2)),
+TEST(CommandQueueTest, PostedCommandsReportOnTheOwnerAndOrderWhatTheyAreAskedTo) {
+    struct Case {
+        const char* name;
+        CommandQueue::Order order;
+        Command posted;
+        std::vector<std::string> expected;
     };
-    EXPECT_EQ(device.Log(), expected);
-    std::lock_guard guard(lock);
-    EXPECT_EQ(ended, std::vector<Delivery>{Delivery::Answered});
-    EXPECT_NE(ranOn, std::this_thread::get_id());
+    const Case cases[] = {
+        // A status query between two steps of a drag does not keep the first step alive.
+        {"free",
+         CommandQueue::Order::Free,
+         BuildCommand({kCmdStatus}),
+         {Hex(Param(4, 12, 0)), "exchange " + Hex(BuildCommand({kCmdStatus})),
+          Hex(Param(4, 12, 2))}},
+        // A mode store takes every setting queued before it, however the drag goes on.
+        {"barrier",
+         CommandQueue::Order::Barrier,
+         BuildCommand({kCmdStoreMode, 2}),
+         {Hex(Param(4, 12, 0)), Hex(Param(4, 12, 1)),
+          "exchange " + Hex(BuildCommand({kCmdStoreMode, 2})), Hex(Param(4, 12, 2))}},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        GatedSink device;
+        CommandQueue queue(device);
+        queue.Write(Param(4, 12, 0));
+        device.WaitUntilWriting();
+        queue.Write(Param(4, 12, 1));
+        std::mutex lock;
+        std::vector<Delivery> ended;
+        std::thread::id ranOn;
+        EXPECT_TRUE(queue.Post(
+            c.posted, {},
+            [&](Delivery d) {
+                std::lock_guard guard(lock);
+                ended.push_back(d);
+                ranOn = std::this_thread::get_id();
+            },
+            c.order));
+        queue.Write(Param(4, 12, 2));
+        device.Open();
+        EXPECT_TRUE(queue.Flush());
+        EXPECT_EQ(device.Log(), c.expected);
+        std::lock_guard guard(lock);
+        EXPECT_EQ(ended, std::vector<Delivery>{Delivery::Answered});
+        EXPECT_NE(ranOn, std::this_thread::get_id());
+    }
 }
 
 TEST(CommandQueueTest, AClosedQueueRefusesNewCommandsAndStillWritesWhatItHolds) {

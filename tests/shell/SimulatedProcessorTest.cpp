@@ -3,11 +3,14 @@
 #include "image/MainFields.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
+#include "link/ConnectionState.h"
+#include "link/Link.h"
 #include "link/platform/HidBackend.h"
 #include "shell/CDisconnectedPanel.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CRibbon.h"
 #include "shell/CommandIds.h"
+#include "shell/DeviceSimulator.h"
 #include "shell/Language.h"
 #include "shell/ToolWindows.h"
 #include "sim/InProcessBus.h"
@@ -379,11 +382,27 @@ TEST_F(SimulatedProcessorTest, LoadStoreAndRecallSayWhatTheyDidInTheStatusBar) {
 
     m_boxes->answers = {BoxAnswer::Yes};
     m_frame->OnCommand(cmd::kStoreFirst + 3);
-    EXPECT_EQ(m_frame->MessagePane()->text(), QStringLiteral("已保存至机器模式 M4（音乐）"));
+    // Said once the processor answered, not when the command was queued.
+    QTRY_COMPARE(m_frame->MessagePane()->text(), QStringLiteral("已保存至机器模式 M4（音乐）"));
 
     m_frame->OnCommand(cmd::kRecallFirst + 1);
     ASSERT_TRUE(WaitSynchronised(4));
     EXPECT_EQ(m_frame->MessagePane()->text(), QStringLiteral("已调用机器模式 M2（电影）"));
+}
+
+TEST_F(SimulatedProcessorTest, AModeStoreTheProcessorDoesNotAnswerIsNotReportedAsStored) {
+    using namespace std::chrono_literals;
+    StartConnected();
+    g_bParamChanged.store(1);
+    SetAnswerWait(100ms);
+    device::RunningSimulator()->SetLatency(400ms);
+    m_boxes->answers = {BoxAnswer::Yes};
+    m_frame->OnCommand(cmd::kStoreFirst + 3);
+    QTRY_COMPARE_WITH_TIMEOUT(m_frame->MessagePane()->text(),
+                              QStringLiteral("未能保存至机器模式 M4（音乐）：命令没有送达"), 5000);
+    EXPECT_EQ(g_bParamChanged.load(), 1) << "the changes still count as unsaved";
+    device::RunningSimulator()->SetLatency(0us);
+    SetAnswerWait(std::chrono::milliseconds(kAckWaitMs));
 }
 
 TEST_F(SimulatedProcessorTest, RemovalOfAnotherDeviceIsIgnoredAndArrivalReconnects) {
