@@ -22,6 +22,8 @@
 #include <algorithm>
 #include <array>
 #include <chrono>
+#include <functional>
+#include <memory>
 
 namespace kv {
 
@@ -156,13 +158,19 @@ void RecallMode(int m) {
     device::SendCommand({5, g_nCurrentMode.load()});
 }
 
-bool StoreMode(int m) {
+bool StoreMode(int m, std::function<void(bool)> onAnswer) {
     g_nCurrentMode.store(LimitMode(m));
-    if (device::SendCommand({4, g_nCurrentMode.load()}) <= 0) {
-        return false;
+    const bool queued = device::SendCommandInTurn(
+        {4, g_nCurrentMode.load()}, [onAnswer = std::move(onAnswer)](bool stored) {
+            if (QCoreApplication* app = QCoreApplication::instance()) {
+                QMetaObject::invokeMethod(
+                    app, [onAnswer, stored] { onAnswer(stored); }, Qt::QueuedConnection);
+            }
+        });
+    if (queued) {
+        g_bParamChanged.store(0);
     }
-    g_bParamChanged.store(0);
-    return true;
+    return queued;
 }
 
 void StoreModeAfterLoad(int m) {
@@ -211,9 +219,8 @@ void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
     }
     // The window goes on at once; the status line says what happened once the processor
     // answered. The store takes every setting queued before it.
-    g_nCurrentMode.store(LimitMode(m));
-    const int changed = g_bParamChanged.exchange(0);
-    const QString name = ModeName(LanguageIndex(), g_nCurrentMode.load());
+    const int changed = g_bParamChanged.load();
+    const QString name = ModeName(LanguageIndex(), LimitMode(m));
     const auto reportStore = [name, changed](bool stored) {
         if (stored) {
             ShowStatusMessage(
@@ -229,14 +236,7 @@ void StoreModeCommand(QWidget* parent, int m, bool fromKey) {
                                                                     "the processor")
                               .arg(name));
     };
-    const bool queued =
-        device::SendCommandInTurn({4, g_nCurrentMode.load()}, [reportStore](bool stored) {
-            if (QCoreApplication* app = QCoreApplication::instance()) {
-                QMetaObject::invokeMethod(
-                    app, [reportStore, stored] { reportStore(stored); }, Qt::QueuedConnection);
-            }
-        });
-    if (!queued) {
+    if (!StoreMode(m, reportStore)) {
         reportStore(false);
         return;
     }
@@ -283,12 +283,29 @@ void OpenModeFile(QWidget* parent) {
 bool StoreAndWriteModeFile(QWidget* parent, const QString& path) {
     const int m = g_nCurrentMode.load();
     const int changed = g_bParamChanged.load();
+    const QString name = QFileInfo(path).fileName();
+    const QString mode = ModeName(LanguageIndex(), LimitMode(m));
+    // The store's answer comes after the file was written (or refused); it is reported only
+    // with a written file.
+    auto written = std::make_shared<bool>(false);
+    const auto reportStore = [written, name, mode](bool stored) {
+        if (!*written) {
+            return;
+        }
+        ShowStatusMessage(stored ? Tr("已保存 %1，并保存至机器模式 %2",
+                                      "Saved %1 and stored the setting as mode %2")
+                                       .arg(name, mode)
+                                 : Tr("已保存 %1，但机器模式 %2 未保存：命令没有送达",
+                                      "Saved %1, but mode %2 was not stored: the command did "
+                                      "not reach the processor")
+                                       .arg(name, mode));
+    };
     // The processor stores its mode only once the file is known to be writable.
     ModeFileSave save(QFile::encodeName(path).toStdString());
     ModeFileResult result = save.Prepared();
-    bool stored = false;
+    bool queued = false;
     if (result.ok()) {
-        stored = StoreMode(m);
+        queued = StoreMode(m, reportStore);
         result = save.Write(GetParamImage());
     }
     if (!result.ok()) {
@@ -298,10 +315,10 @@ bool StoreAndWriteModeFile(QWidget* parent, const QString& path) {
                     QStringLiteral("Can't write to file"), BoxIcon::Warning);
         return false;
     }
-    const QString name = QFileInfo(path).fileName();
+    *written = true;
     ShowStatusMessage(
-        stored ? Tr("已保存 %1，并保存至机器模式 %2", "Saved %1 and stored the setting as mode %2")
-                     .arg(name, ModeName(LanguageIndex(), m))
+        queued ? Tr("已保存 %1，正在保存至机器模式 %2", "Saved %1, storing the setting as mode %2")
+                     .arg(name, mode)
                : Tr("已保存 %1（机器未连接，模式未保存）",
                     "Saved %1 (the processor is not connected: no mode stored)")
                      .arg(name));

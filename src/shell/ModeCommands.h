@@ -1,5 +1,7 @@
 #pragma once
 
+#include <functional>
+
 #include <QString>
 
 class QWidget;
@@ -12,10 +14,11 @@ QString ModeName(int language, int m);
 
 /// Current mode index = m (limited to 0..3); the processor switches to that mode.
 void RecallMode(int m);
-/// Current mode index = m; the processor stores its parameters as mode m. The
-/// parameter-changed flag is cleared once the command has gone out (a command the link
-/// dropped leaves the changes marked unsaved). Returns false when it was dropped.
-bool StoreMode(int m);
+/// Current mode index = m; the processor stores its parameters as mode m, after every
+/// setting queued before. Returns at once: false when no processor takes the command;
+/// otherwise the parameter-changed flag is cleared and onAnswer(stored) runs on the UI
+/// thread once the processor answered or the answer wait passed.
+bool StoreMode(int m, std::function<void(bool)> onAnswer);
 /// Stores a just-loaded file into mode m: command 3, a 20 ms pause, command 4.
 void StoreModeAfterLoad(int m);
 /// Only when connected: recalls the factory setting of mode m and waits for the read-all.

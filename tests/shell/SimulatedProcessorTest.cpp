@@ -12,6 +12,7 @@
 #include "shell/CommandIds.h"
 #include "shell/DeviceSimulator.h"
 #include "shell/Language.h"
+#include "shell/ModeCommands.h"
 #include "shell/ToolWindows.h"
 #include "sim/InProcessBus.h"
 
@@ -26,6 +27,7 @@
 
 #include <cstdlib>
 #include <cstring>
+#include <functional>
 
 namespace kv::test {
 namespace {
@@ -348,6 +350,10 @@ TEST_F(SimulatedProcessorTest, SaveStoresTheCurrentModeBeforeWritingTheFile) {
     EXPECT_EQ(QFileInfo(path).size(), 2223);
     EXPECT_TRUE(m_frame->MessagePane()->text().contains(QStringLiteral("saved.amod")))
         << m_frame->MessagePane()->text().toStdString();
+    // The store is reported once the processor answered it.
+    QTRY_COMPARE(m_frame->MessagePane()->text(),
+                 QStringLiteral("已保存 saved.amod，并保存至机器模式 %1")
+                     .arg(ModeName(0, g_nCurrentMode.load())));
 
     // Without a name from the processor the mode's number is proposed.
     GetParamImage().SetModeName(g_nCurrentMode.load(), u"");
@@ -393,14 +399,37 @@ TEST_F(SimulatedProcessorTest, LoadStoreAndRecallSayWhatTheyDidInTheStatusBar) {
 TEST_F(SimulatedProcessorTest, AModeStoreTheProcessorDoesNotAnswerIsNotReportedAsStored) {
     using namespace std::chrono_literals;
     StartConnected();
-    g_bParamChanged.store(1);
+    const QString path = m_dir.filePath(QStringLiteral("late.amod"));
+    struct Case {
+        const char* name;
+        std::function<void()> store;
+        QString said;
+        int changedAfter; ///< the menu's store leaves the changes unsaved; the file holds them
+    };
+    const Case cases[] = {
+        {"from the menu",
+         [&] {
+             m_boxes->answers = {BoxAnswer::Yes};
+             m_frame->OnCommand(cmd::kStoreFirst + 3);
+         },
+         QStringLiteral("未能保存至机器模式 M4（音乐）：命令没有送达"), 1},
+        {"with a mode file",
+         [&] {
+             g_nCurrentMode.store(3);
+             m_chooser->answers = {path};
+             m_frame->OnCommand(cmd::kSaveFileOutput);
+         },
+         QStringLiteral("已保存 late.amod，但机器模式 M4（音乐） 未保存：命令没有送达"), 0},
+    };
     SetAnswerWait(100ms);
     device::RunningSimulator()->SetLatency(400ms);
-    m_boxes->answers = {BoxAnswer::Yes};
-    m_frame->OnCommand(cmd::kStoreFirst + 3);
-    QTRY_COMPARE_WITH_TIMEOUT(m_frame->MessagePane()->text(),
-                              QStringLiteral("未能保存至机器模式 M4（音乐）：命令没有送达"), 5000);
-    EXPECT_EQ(g_bParamChanged.load(), 1) << "the changes still count as unsaved";
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        g_bParamChanged.store(1);
+        c.store();
+        QTRY_COMPARE_WITH_TIMEOUT(m_frame->MessagePane()->text(), c.said, 5000);
+        EXPECT_EQ(g_bParamChanged.load(), c.changedAfter);
+    }
     device::RunningSimulator()->SetLatency(0us);
     SetAnswerWait(std::chrono::milliseconds(kAckWaitMs));
 }
