@@ -15,9 +15,10 @@ namespace kv::cli {
 namespace {
 
 /// Loads the file over a default image; prints the reason and returns false on failure.
-bool Load(const std::string& path, ParamImage& image, int& version, Io& io) {
+bool Load(const std::string& path, ParamImage& image, int& version, Io& io,
+          TruncatedFile truncated = TruncatedFile::Warn) {
     image.InitDefaults();
-    return ReadModeFileFor(path, image, TruncatedFile::Warn, io, &version);
+    return ReadModeFileFor(path, image, truncated, io, &version);
 }
 
 bool Save(const std::string& path, const ParamImage& image, Io& io) {
@@ -67,15 +68,18 @@ int New(Args args, Io& io) {
 }
 
 int Convert(Args args, Io& io) {
-    if (args.size() != 2) {
-        return BadInput(io, "usage: kvctl amod convert IN OUT");
+    const auto files = Positional(args);
+    if (files.size() != 2) {
+        return BadInput(io, "usage: kvctl amod convert IN OUT [--force]");
     }
+    const TruncatedFile truncated =
+        HasOption("--force") ? TruncatedFile::Warn : TruncatedFile::RefuseConversion;
     ParamImage image;
     int version = 0;
-    if (!Load(args[0], image, version, io) || !Save(args[1], image, io)) {
+    if (!Load(files[0], image, version, io, truncated) || !Save(files[1], image, io)) {
         return kExitBadInput;
     }
-    io.out << "converted " << args[0] << " (version " << version << ") to " << args[1]
+    io.out << "converted " << files[0] << " (version " << version << ") to " << files[1]
            << " (version " << kModeFileVersion << ")\n";
     return kExitOk;
 }
@@ -90,9 +94,13 @@ constexpr std::array kCommands = {
             "  --force                   overwrite FILE when it exists\n",
             "--force"},
     Command{"amod", "convert",
-            "amod convert IN OUT       rewrite any accepted version as version 29", Convert,
+            "amod convert IN OUT [--force]  rewrite any accepted version as version 29", Convert,
             "Reads IN (versions 1..8 and 29) and writes OUT as version 29; the parts an old\n"
-            "version does not hold keep the defaults.\n"},
+            "version does not hold keep the defaults. An IN that ends early is refused, since\n"
+            "OUT would hold defaults for what it lacked without saying so.\n"
+            "options:\n"
+            "  --force                   convert a file that ends early anyway (with a warning)\n",
+            "--force"},
 };
 
 } // namespace

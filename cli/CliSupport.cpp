@@ -41,15 +41,15 @@ int BadInput(Io& io, std::string_view message) {
     return kExitBadInput;
 }
 
-bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile truncated,
-                     Io& io, int* version) {
+bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile truncated, Io& io,
+                     int* version) {
     const ModeFileResult r = ReadModeFile(path, image);
     switch (r.status) {
     case ModeFileStatus::Ok:
         break;
     case ModeFileStatus::UnsupportedVersion:
-        BadInput(io, ModeFileMessage(r) + " (" + path + ": version " + std::to_string(r.version) +
-                         ")");
+        BadInput(io,
+                 ModeFileMessage(r) + " (" + path + ": version " + std::to_string(r.version) + ")");
         return false;
     case ModeFileStatus::NotRegular:
         BadInput(io, path + ": not a regular file");
@@ -60,8 +60,9 @@ bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile t
         return false;
     }
     if (r.truncated()) {
-        if (truncated == TruncatedFile::Refuse) {
-            BadInput(io, path + " " + TruncationNote(r) + " (--force loads it anyway)");
+        if (truncated != TruncatedFile::Warn) {
+            const char* forced = truncated == TruncatedFile::Refuse ? "loads" : "converts";
+            BadInput(io, path + " " + TruncationNote(r) + " (--force " + forced + " it anyway)");
             return false;
         }
         io.err << "kvctl: warning: " << path << " " << TruncationNote(r) << "\n";

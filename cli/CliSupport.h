@@ -62,12 +62,15 @@ int BadInput(Io& io, std::string_view message);
 enum class TruncatedFile {
     Warn,   ///< load what it has and print a warning
     Refuse, ///< refuse it like a bad file (the command's --force loads it)
+    /// Refuse it for a conversion: the written file would hide what was missing, since it
+    /// holds every field (the command's --force converts it).
+    RefuseConversion,
 };
 
 /// Reads a mode file for a command. A file that is refused prints "kvctl: PATH: why" and
 /// gives false (the image then keeps what it had only when the file was never loaded, so
 /// with Refuse pass a scratch image). Success gives the version read.
-bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile truncated,
-                     Io& io, int* version = nullptr);
+bool ReadModeFileFor(const std::string& path, ParamImage& image, TruncatedFile truncated, Io& io,
+                     int* version = nullptr);
 
 } // namespace kv::cli

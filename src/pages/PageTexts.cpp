@@ -1,6 +1,7 @@
 #include "pages/PageTexts.h"
 
 #include "image/DisplayFormat.h"
+#include "image/EqBand.h"
 
 #include <QRegularExpression>
 
@@ -49,10 +50,13 @@ QString Q(double q) {
 }
 
 QString TypeName(int type, int language) {
-    static constexpr std::array<const char*, 6> kZh = {"关闭", "参量", "低通",
-                                                       "高通", "低架", "高架"};
-    static constexpr std::array<const char*, 6> kEn = {"OFF", "PEQ", "LP", "HP", "LS", "HS"};
-    const auto i = static_cast<std::size_t>(type >= 0 && type <= 5 ? type : 0);
+    // Names for the codes up to the high shelf; crossover sections have none in the list.
+    static constexpr std::array<const char*, kFilterHighShelf + 1> kZh = {"关闭", "参量", "低通",
+                                                                          "高通", "低架", "高架"};
+    static constexpr std::array<const char*, kFilterHighShelf + 1> kEn = {"OFF", "PEQ", "LP",
+                                                                          "HP",  "LS",  "HS"};
+    const auto i =
+        static_cast<std::size_t>(type >= kFilterNone && type <= kFilterHighShelf ? type : 0);
     return QString::fromUtf8(language == 1 ? kEn[i] : kZh[i]);
 }
 

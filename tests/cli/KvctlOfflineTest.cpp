@@ -154,8 +154,8 @@ void WriteTruncated(const std::string& path, std::size_t n) {
     fs::resize_file(path, n);
 }
 
-// A file that ends early is shown and converted with a warning naming what it lacked, and
-// refused by load unless --force.
+// A file that ends early is shown with a warning naming what it lacked, and refused by load
+// and convert unless --force (a converted file would hold defaults for it silently).
 TEST_F(KvctlOffline, TruncatedFileIsReportedAndRefusedByLoadWithoutForce) {
     WriteTruncated(Path("cut.amod"), 4 + 912 + 84);
     const std::string note = "cut.amod ends 1223 bytes early; kept their old values: system "
@@ -163,9 +163,17 @@ TEST_F(KvctlOffline, TruncatedFileIsReportedAndRefusedByLoadWithoutForce) {
     const auto shown = RunKvctl({"amod", "show", Path("cut.amod")});
     EXPECT_EQ(shown.code, kExitOk);
     EXPECT_NE(shown.err.find("warning: " + Path(note.c_str())), std::string::npos) << shown.err;
-    const auto converted = RunKvctl({"amod", "convert", Path("cut.amod"), Path("whole.amod")});
-    EXPECT_EQ(converted.code, kExitOk);
-    EXPECT_NE(converted.err.find(note), std::string::npos) << converted.err;
+    const auto notConverted = RunKvctl({"amod", "convert", Path("cut.amod"), Path("whole.amod")});
+    EXPECT_EQ(notConverted.code, kExitBadInput);
+    EXPECT_NE(notConverted.err.find(note + " (--force converts it anyway)"), std::string::npos)
+        << notConverted.err;
+    EXPECT_FALSE(fs::exists(Path("whole.amod")));
+    const auto converted =
+        RunKvctl({"amod", "convert", "--force", Path("cut.amod"), Path("whole.amod")});
+    EXPECT_EQ(converted.code, kExitOk) << converted.err;
+    EXPECT_NE(converted.err.find("warning: " + Path(note.c_str())), std::string::npos)
+        << converted.err;
+    EXPECT_TRUE(fs::exists(Path("whole.amod")));
 
     const auto refused = RunKvctl({"--sim", "--trace", Path("t.txt"), "load", Path("cut.amod")});
     EXPECT_EQ(refused.code, kExitBadInput);
