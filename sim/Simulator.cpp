@@ -130,8 +130,15 @@ bool Simulator::PressKeyCode(std::uint8_t code) {
 }
 
 bool Simulator::StoppedReading() const {
+    if (m_stoppedReading.load()) {
+        return true;
+    }
     std::lock_guard lock(m_lock);
     return m_options.stopReadingAfter > 0 && m_commands >= m_options.stopReadingAfter;
+}
+
+void Simulator::StopReading() {
+    m_stoppedReading.store(true);
 }
 
 void Simulator::SetLatency(std::chrono::microseconds latency) {

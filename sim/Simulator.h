@@ -103,6 +103,8 @@ public:
     int CommandsHandled() const;
     /// Changes the delay before each answer from the next command on.
     void SetLatency(std::chrono::microseconds latency);
+    /// From now on the device takes no more commands, as with stopReadingAfter.
+    void StopReading();
 
 private:
     void Emit(const Report& report, const ReportSink& sink);
@@ -113,6 +115,7 @@ private:
 
     const SimOptions m_options;
     std::atomic<std::chrono::microseconds::rep> m_latencyUs;
+    std::atomic<bool> m_stoppedReading{false};
     SimTrace m_trace;
 
     mutable std::mutex m_lock; ///< guards everything below

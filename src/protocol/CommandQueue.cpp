@@ -72,6 +72,13 @@ int CommandQueue::Write(const Command& command) {
     return Enqueue(std::move(entry)) ? static_cast<int>(command.size()) : 0;
 }
 
+int CommandQueue::WriteUnpaced(const Command& command) {
+    Entry entry;
+    entry.kind = Kind::Unpaced;
+    entry.command = command;
+    return Enqueue(std::move(entry)) ? static_cast<int>(command.size()) : 0;
+}
+
 int CommandQueue::WriteStore(int address, std::span<const std::uint8_t> data) {
     if (address < 0 || address > 0xFFFF) {
         return 0;
@@ -158,10 +165,13 @@ void CommandQueue::Perform(Entry& entry) {
         m_sink.Pause(entry.pause);
         return;
     case Kind::Write:
-        result = m_sink.Write(entry.command) == static_cast<int>(entry.command.size())
-                     ? Delivery::Answered
-                     : Delivery::NotSent;
+    case Kind::Unpaced: {
+        const int written = entry.kind == Kind::Write ? m_sink.Write(entry.command)
+                                                      : m_sink.WriteUnpaced(entry.command);
+        result = written == static_cast<int>(entry.command.size()) ? Delivery::Answered
+                                                                   : Delivery::NotSent;
         break;
+    }
     case Kind::Exchange:
     case Kind::Post:
         result =
@@ -173,7 +183,8 @@ void CommandQueue::Perform(Entry& entry) {
     }
     std::lock_guard lock(m_lock);
     // Only writes count for Flush: an exchange's caller learns its own result.
-    m_failed = m_failed || (entry.kind == Kind::Write && result == Delivery::NotSent);
+    const bool write = entry.kind == Kind::Write || entry.kind == Kind::Unpaced;
+    m_failed = m_failed || (write && result == Delivery::NotSent);
     if (entry.waiter != nullptr) {
         entry.waiter->result = result;
     }

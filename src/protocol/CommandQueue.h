@@ -25,7 +25,8 @@ namespace kv {
 /// is never replaced: a newer one queues behind it. Commands for different targets between
 /// two barriers are taken to be independent of their order. A pause is a barrier: nothing queued
 /// after it replaces anything before it, so ramps keep their steps and their timing; a command
-/// without a target (a mode change, a query) and an exchange are barriers too.
+/// without a target (a mode change, a query, a controller frame) and an exchange are barriers
+/// too.
 class CommandQueue final : public ICommandSink {
 public:
     /// Runs on the owner thread with how a posted command ended.
@@ -41,6 +42,10 @@ public:
     /// Queues the command; returns its size (0 once the queue is closed).
     int Write(const Command& command) override;
     int WriteStore(int address, std::span<const std::uint8_t> data) override;
+    /// Queues a command the owner writes in its turn without waiting for the previous
+    /// answer (a controller frame, which the processor does not answer in lock-step); it
+    /// replaces nothing and nothing replaces it. Returns its size (0 once closed).
+    int WriteUnpaced(const Command& command) override;
     /// Queues a pause the owner keeps between the commands around it.
     void Pause(std::chrono::milliseconds duration) override;
     /// Queues the command behind everything queued before it and waits until the owner has
@@ -71,7 +76,7 @@ public:
     bool Waiting(const Command& command) const;
 
 private:
-    enum class Kind { Write, Pause, Exchange, Post };
+    enum class Kind { Write, Unpaced, Pause, Exchange, Post };
     struct Pending {
         std::optional<Delivery> result;
     };

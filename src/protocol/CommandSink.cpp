@@ -18,6 +18,7 @@ public:
     int WriteStore(int address, std::span<const std::uint8_t> data) override {
         return kv::WriteStore(address, data);
     }
+    int WriteUnpaced(const Command& command) override { return WriteUsbDataNoWait(command.data()); }
     /// Pauses only between commands that go out: with no processor there is nothing to
     /// space, and the caller may be the window.
     void Pause(std::chrono::milliseconds duration) override {

@@ -20,6 +20,10 @@ public:
     virtual int Write(const Command& command) = 0;
     /// Store write of at most 56 bytes at address (command 133), paced like Write.
     virtual int WriteStore(int address, std::span<const std::uint8_t> data) = 0;
+    /// Writes a command the processor does not answer in lock-step (a Z-Wave controller
+    /// frame): in its turn, but without waiting for the previous answer. Returns the bytes
+    /// written (0 when dropped). A sink that does not pace writes like any other.
+    virtual int WriteUnpaced(const Command& command) { return Write(command); }
     /// A pause the protocol asks for between commands (fade-in, volume ramp, sync steps).
     virtual void Pause(std::chrono::milliseconds duration) = 0;
     /// Writes one command and waits for its answer (a report the check accepts). A sink
@@ -81,6 +85,8 @@ public:
 
     int Write(const Command& command) override;
     int WriteStore(int address, std::span<const std::uint8_t> data) override;
+    /// Written once, as it is not answered in lock-step.
+    int WriteUnpaced(const Command& command) override { return m_inner.WriteUnpaced(command); }
     void Pause(std::chrono::milliseconds duration) override { m_inner.Pause(duration); }
     Delivery Exchange(const Command& command, const AnswerCheck& isAnswer) override;
 

@@ -45,6 +45,10 @@ public:
         auto queue = Queue();
         return queue ? queue->WriteStore(address, data) : Below().WriteStore(address, data);
     }
+    int WriteUnpaced(const Command& command) override {
+        auto queue = Queue();
+        return queue ? queue->WriteUnpaced(command) : Below().WriteUnpaced(command);
+    }
     void Pause(std::chrono::milliseconds duration) override {
         if (auto queue = Queue()) {
             queue->Pause(duration);

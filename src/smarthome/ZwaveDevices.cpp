@@ -79,9 +79,9 @@ void StartDetached(void (*body)()) {
 
 } // namespace
 
-void SendZwaveFrame(std::span<const std::uint8_t> payload) {
+bool SendZwaveFrame(std::span<const std::uint8_t> payload) {
     const zwave::OutReport report = zwave::RequestFrame(payload);
-    WriteUsbDataNoWait(report.data());
+    return CommandSink().WriteUnpaced(report) == static_cast<int>(report.size());
 }
 
 void WriteDeviceRecord(int node) {
@@ -106,7 +106,9 @@ void SetNodeValue(int node, std::uint8_t value) {
 
 bool ZwaveReadNodeList() {
     g_bZWaveInitData.store(0);
-    SendZwaveFrame(zwave::GetInitDataPayload());
+    if (!SendZwaveFrame(zwave::GetInitDataPayload())) {
+        return false; // no processor, or its queue takes no more commands
+    }
     return WaitZwaveFlag(g_bZWaveInitData, zwave::kNodeListTimeout);
 }
 
@@ -130,7 +132,9 @@ bool ZWAVE_ReadAll() {
 
 bool ZwaveSetDefault() {
     g_bZWaveStepDone.store(0);
-    SendZwaveFrame(zwave::SetDefaultPayload());
+    if (!SendZwaveFrame(zwave::SetDefaultPayload())) {
+        return false;
+    }
     return WaitZwaveFlag(g_bZWaveStepDone, zwave::kSetDefaultTimeout);
 }
 

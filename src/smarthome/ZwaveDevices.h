@@ -5,9 +5,10 @@
 #include <span>
 
 /// The Z-Wave procedures: requests to the controller relayed through the processor, the
-/// smart-home memory reads and writes, and the read and reset procedures. Frames go out
-/// with the no-wait write (the controller does not answer in lock-step), memory commands
-/// with the paced write. Without a processor the link drops them.
+/// smart-home memory reads and writes, and the read and reset procedures. Every command takes
+/// its turn in the device's queue: frames are written without waiting for the previous answer
+/// (the controller does not answer in lock-step), memory commands paced. Without a processor
+/// they are dropped.
 namespace kv {
 
 class ParamImage;
@@ -20,8 +21,9 @@ inline constexpr std::chrono::milliseconds kSetDefaultTimeout{6000};
 inline constexpr int kSceneMemoryAddress = 6524;
 } // namespace zwave
 
-/// Builds and sends one request frame.
-void SendZwaveFrame(std::span<const std::uint8_t> payload);
+/// Builds one request frame and queues it (or writes it, with no queue open); returns at
+/// once. False when it was dropped (no processor, or a queue that takes no more commands).
+bool SendZwaveFrame(std::span<const std::uint8_t> payload);
 /// Writes the 28 bytes of device record n of the image to memory address 28 n.
 void WriteDeviceRecord(int node);
 /// Sends a Basic Set of value to a present node (2..232) and keeps the value as its last

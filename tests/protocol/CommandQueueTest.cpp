@@ -31,6 +31,11 @@ public:
     int WriteStore(int address, std::span<const std::uint8_t> data) override {
         return Write(BuildStoreWrite(address, data));
     }
+    int WriteUnpaced(const Command& command) override {
+        std::lock_guard lock(m_lock);
+        m_log.push_back("unpaced " + Hex(command));
+        return static_cast<int>(command.size());
+    }
     void Pause(std::chrono::milliseconds duration) override {
         std::lock_guard lock(m_lock);
         m_log.push_back("pause " + std::to_string(duration.count()));
@@ -84,7 +89,9 @@ TEST(CommandQueueTest, LatestWinsPerTargetAndKeepsOrderAcrossBarriers) {
     struct Step {
         Command command;
         int pauseMs;
+        bool unpaced = false;
     };
+    const Command frame = BuildCommand({0x12, 5, 1, 3, 0, 2, 0xFE}); // a controller frame
     const std::vector<Step> steps = {
         {Param(1, 15, 0), -1}, // the second command of the setter whose first is being written
         {Param(1, 14, 1), -1}, // a drag over two targets (one setter, two commands)
@@ -100,10 +107,14 @@ TEST(CommandQueueTest, LatestWinsPerTargetAndKeepsOrderAcrossBarriers) {
         {Command{}, 30}, // so is a pause: a ramp keeps its steps
         {Param(1, 14, 5), -1},
         {Param(1, 14, 6), -1},
+        {frame, -1, true}, // a frame goes in its turn, and is a barrier too
+        {Param(1, 14, 7), -1},
     };
     for (const Step& step : steps) {
         if (step.pauseMs >= 0) {
             queue.Pause(std::chrono::milliseconds(step.pauseMs));
+        } else if (step.unpaced) {
+            EXPECT_EQ(queue.WriteUnpaced(step.command), 61);
         } else {
             EXPECT_EQ(queue.Write(step.command), 61);
         }
@@ -117,7 +128,8 @@ TEST(CommandQueueTest, LatestWinsPerTargetAndKeepsOrderAcrossBarriers) {
         Hex(Param(1, 14, 3)),         Hex(BuildStoreWrite(160, a)),
         Hex(BuildStoreWrite(100, b)), Hex(BuildCommand({kCmdSelectMode, 2})),
         Hex(Param(1, 14, 4)),         "pause 30",
-        Hex(Param(1, 14, 6)),
+        Hex(Param(1, 14, 6)),         "unpaced " + Hex(frame),
+        Hex(Param(1, 14, 7)),
     };
     EXPECT_EQ(device.Log(), expected);
     EXPECT_EQ(queue.Replaced(), 6);
@@ -203,6 +215,7 @@ TEST(CommandQueueTest, AClosedQueueRefusesNewCommandsAndStillWritesWhatItHolds) 
     queue.Write(Param(3, 2, 1));
     queue.Close();
     EXPECT_EQ(queue.Write(Param(3, 3, 1)), 0);
+    EXPECT_EQ(queue.WriteUnpaced(BuildCommand({0x12, 1, 6})), 0);
     EXPECT_FALSE(queue.Post(BuildCommand({kCmdStatus}), {}, {}));
     EXPECT_EQ(queue.Exchange(BuildCommand({kCmdModel}), {}), Delivery::NotSent);
     // The device does not take the first command: the drain gives up after its wait.

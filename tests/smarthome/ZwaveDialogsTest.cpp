@@ -2,11 +2,15 @@
 
 #include "controls/CXBmpSlider.h"
 #include "image/ParamImage.h"
+#include "protocol/CommandSink.h"
+#include "protocol/DeviceQueue.h"
+#include "protocol/ZWaveRelay.h"
 #include "shell/CInfoDlg.h"
 #include "shell/CWaitDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
 #include "shell/ToolWindows.h"
+#include "sim/InProcessBus.h"
 #include "sim/ZWaveNetwork.h"
 #include "smarthome/CDialogHomeTheater.h"
 #include "smarthome/CDlgZwaveEdit.h"
@@ -219,6 +223,55 @@ TEST_F(ZwaveDialogsTest, SwitchAndDimmerDialogsDriveTheirNodes) {
     EXPECT_TRUE(QTest::qWaitFor([&] { return BasicSets().size() >= 3; }, 3000));
     EXPECT_EQ(BasicSets(), (std::vector<std::pair<int, int>>{{2, 255}, {3, 99}, {3, 0}}));
     EXPECT_EQ(CDlgZwaveLight::LevelText(40), QStringLiteral("40%"));
+}
+
+TEST_F(ZwaveDialogsTest, ASwitchFrameTakesItsTurnAndTheWindowNeverWaitsForIt) {
+    StartConnected();
+    Network([](ZWaveNetwork& n) { return n.Join(ZWaveDeviceKind::Switch); });
+    CDlgZwaveList* list = OpenPlugs();
+    ASSERT_NE(list, nullptr);
+    zwave::StoreDeviceRecord(GetParamImage(), 2, {zwave::kSwitchType, u"Fan"});
+    list->RefreshDevices();
+    Click(list->List(), 2);
+    auto* sw = qobject_cast<CDlgZwaveSwitch*>(GetAppState().OpenWindow(ToolWindow::ZwaveSwitch));
+    ASSERT_NE(sw, nullptr);
+    sim::InProcessBus* bus = device::RunningSimulatorBus();
+    ASSERT_NE(bus, nullptr);
+
+    // Settings still waiting for the processor's answer: the frame goes out after them.
+    const auto setting = [](int item) {
+        const std::uint32_t half = 0x3F000000;
+        return BuildParamCommand(1, item, std::span(&half, 1));
+    };
+    Mark();
+    bus->HoldReports(device::SimulatedDevicePath(), true);
+    CommandSink().Write(setting(14));
+    CommandSink().Write(setting(15));
+    Button(sw, CDlgZwaveSwitch::kOnId)->click();
+    bus->HoldReports(device::SimulatedDevicePath(), false);
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !BasicSets().empty(); }, 5000));
+    std::vector<int> order;
+    for (const Bytes& b : ReceivedSinceMark()) {
+        if (b[1] != 0x12 || b[3] != zwave::kAck) { // not the acknowledgements of its callbacks
+            order.push_back(b[1] == kCmdSetParam ? b[4] : b[1]);
+        }
+    }
+    EXPECT_EQ(order, (std::vector<int>{14, 15, 0x12}));
+    ASSERT_TRUE(QTest::qWaitFor([] { return !GetAppState().waitDialog; }, 5000));
+
+    // A processor that stops reading: the click comes back while the frame is still on its
+    // way, and the value is the node's at once.
+    const auto previousWait = AnswerWait();
+    SetAnswerWait(std::chrono::seconds(10));
+    device::RunningSimulator()->StopReading();
+    Button(sw, CDlgZwaveSwitch::kOffId)->click();
+    auto queue = DeviceQueue();
+    ASSERT_NE(queue, nullptr);
+    EXPECT_FALSE(queue->FlushFor(std::chrono::milliseconds(0))) << "the window waited";
+    EXPECT_EQ(zwave::NodeValue(GetParamImage(), 2), 0);
+    bus->Unplug(device::SimulatedDevicePath()); // the stalled write ends
+    queue->FlushFor(std::chrono::seconds(5));
+    SetAnswerWait(previousWait);
 }
 
 TEST_F(ZwaveDialogsTest, ANodeThatDoesNotAnswerShowsSetTimeout) {
