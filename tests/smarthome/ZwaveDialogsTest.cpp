@@ -67,9 +67,12 @@ protected:
 
     /// Watches the wait dialog while it is up: every text it showed, in order, with its
     /// colour; when it asks for a confirmation the user presses the device's button (node
-    /// pressNode, 0 for the new device).
+    /// pressNode, 0 for the new device). The controller's answers reach the application only
+    /// once the dialog is up, as from a controller slower than the window.
     void WatchWait(int pressNode) {
+        HoldReports(true);
         WatchWaitWindow(m_watch, m_waitTexts, [this, pressNode](const QString& text) {
+            HoldReports(false);
             if (text.startsWith(QStringLiteral("请长按3秒"))) {
                 Network([pressNode](ZWaveNetwork& n) { return n.Press(pressNode); });
             }
@@ -81,6 +84,12 @@ protected:
         ASSERT_GE(row, 0) << "node " << node << " is listed";
         QTest::mouseClick(list->viewport(), button, {},
                           list->visualItemRect(list->item(row)).center());
+    }
+
+    static void HoldReports(bool hold) {
+        if (sim::InProcessBus* bus = device::RunningSimulatorBus()) {
+            bus->HoldReports(device::SimulatedDevicePath(), hold);
+        }
     }
 
     static QPushButton* Button(QWidget* window, int id) {
@@ -235,8 +244,6 @@ TEST_F(ZwaveDialogsTest, ASwitchFrameTakesItsTurnAndTheWindowNeverWaitsForIt) {
     Click(list->List(), 2);
     auto* sw = qobject_cast<CDlgZwaveSwitch*>(GetAppState().OpenWindow(ToolWindow::ZwaveSwitch));
     ASSERT_NE(sw, nullptr);
-    sim::InProcessBus* bus = device::RunningSimulatorBus();
-    ASSERT_NE(bus, nullptr);
 
     // Settings still waiting for the processor's answer: the frame goes out after them.
     const auto setting = [](int item) {
@@ -244,11 +251,11 @@ TEST_F(ZwaveDialogsTest, ASwitchFrameTakesItsTurnAndTheWindowNeverWaitsForIt) {
         return BuildParamCommand(1, item, std::span(&half, 1));
     };
     Mark();
-    bus->HoldReports(device::SimulatedDevicePath(), true);
+    HoldReports(true);
     CommandSink().Write(setting(14));
     CommandSink().Write(setting(15));
     Button(sw, CDlgZwaveSwitch::kOnId)->click();
-    bus->HoldReports(device::SimulatedDevicePath(), false);
+    HoldReports(false);
     ASSERT_TRUE(QTest::qWaitFor([&] { return !BasicSets().empty(); }, 5000));
     std::vector<int> order;
     for (const Bytes& b : ReceivedSinceMark()) {
@@ -269,7 +276,7 @@ TEST_F(ZwaveDialogsTest, ASwitchFrameTakesItsTurnAndTheWindowNeverWaitsForIt) {
     ASSERT_NE(queue, nullptr);
     EXPECT_FALSE(queue->FlushFor(std::chrono::milliseconds(0))) << "the window waited";
     EXPECT_EQ(zwave::NodeValue(GetParamImage(), 2), 0);
-    bus->Unplug(device::SimulatedDevicePath()); // the stalled write ends
+    device::RunningSimulatorBus()->Unplug(device::SimulatedDevicePath()); // the write ends
     queue->FlushFor(std::chrono::seconds(5));
     SetAnswerWait(previousWait);
 }
