@@ -5,6 +5,7 @@
 #include "link/DebugLog.h"
 #include "link/Event.h"
 #include "link/LinkReceiver.h"
+#include "link/WriteHold.h"
 #include "link/platform/DeliveryGate.h"
 #include "link/platform/HidBackend.h"
 #include "link/platform/UsbId.h"
@@ -204,6 +205,7 @@ bool AwaitPreviousAnswer(LinkObjects& o) {
     if (!o.ackEvent.Wait(AnswerWait())) {
         DebugWrite("WaitForSingleObject Time Out \r\n ");
     }
+    AwaitWriteHold();
     return !LinkRefusesWrites();
 }
 

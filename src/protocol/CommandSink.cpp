@@ -1,6 +1,7 @@
 #include "protocol/CommandSink.h"
 
 #include "link/ConnectionState.h"
+#include "link/WriteHold.h"
 
 #include <atomic>
 #include <thread>
@@ -18,7 +19,11 @@ public:
     int WriteStore(int address, std::span<const std::uint8_t> data) override {
         return kv::WriteStore(address, data);
     }
-    int WriteUnpaced(const Command& command) override { return WriteUsbDataNoWait(command.data()); }
+    /// Not paced, but kept behind the pause after an acknowledged controller frame.
+    int WriteUnpaced(const Command& command) override {
+        AwaitWriteHold();
+        return WriteUsbDataNoWait(command.data());
+    }
     /// Pauses only between commands that go out: with no processor there is nothing to
     /// space, and the caller may be the window.
     void Pause(std::chrono::milliseconds duration) override {

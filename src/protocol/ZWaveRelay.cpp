@@ -5,18 +5,20 @@
 #include "link/DebugLog.h"
 #include "link/Link.h"
 #include "link/LinkReceiver.h"
+#include "link/WriteHold.h"
 #include "protocol/Dispatcher.h"
 
 #include <algorithm>
 #include <array>
+#include <atomic>
 #include <chrono>
-#include <thread>
 
 namespace kv {
 
 namespace {
 
-constexpr auto kAckPause = std::chrono::milliseconds(20);
+/// The pause the controller gets after an acknowledgement before the next command.
+std::atomic<int> g_ackPauseMs{20};
 /// Length byte of the shortest frame: type, function and checksum.
 constexpr std::size_t kMinFrameLength = 3;
 constexpr std::uint8_t kSendDataOk = 0;
@@ -124,6 +126,14 @@ void RemoveNodeCallback(ParamImage& image, const std::uint8_t* b) {
 
 } // namespace
 
+std::chrono::milliseconds FrameAckPause() {
+    return std::chrono::milliseconds(g_ackPauseMs.load());
+}
+
+void SetFrameAckPause(std::chrono::milliseconds pause) {
+    g_ackPauseMs.store(static_cast<int>(pause.count()));
+}
+
 bool ValidZwaveFrame(const std::uint8_t* b) {
     const std::size_t len = b[4];
     if (b[3] != zwave::kFrameStart || len < kMinFrameLength || 4 + len >= kReportSize) {
@@ -144,9 +154,11 @@ void HandleZwaveFrame(ParamImage& image, const std::uint8_t* b) {
         DebugWrite("ZWave frame dropped\n");
         return;
     }
+    // The controller is acknowledged at once; the next commands keep the pause after it,
+    // while the frame is handled and further reports are read.
     std::array<std::uint8_t, kReportSize> ack{2, report::kZWaveRelay, 1, zwave::kAck};
     WriteUsbDataNoWait(ack.data());
-    std::this_thread::sleep_for(kAckPause);
+    HoldWritesFor(FrameAckPause());
 
     switch (b[6]) {
     case zwave::kGetInitData:

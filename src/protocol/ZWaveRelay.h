@@ -1,5 +1,6 @@
 #pragma once
 
+#include <chrono>
 #include <cstdint>
 
 namespace kv {
@@ -26,10 +27,16 @@ inline constexpr int kMaxBitmapBytes = 29;
 /// the report, and the checksum (0xFF XOR every byte from the length to the last parameter).
 bool ValidZwaveFrame(const std::uint8_t* report);
 
-/// Report 18 on the reader thread: acknowledges a relayed frame (no-wait write, then 20 ms),
-/// updates the node table and the hub flags and posts a ZwaveEvent notice. Frames naming a node
-/// above 232, whose command runs past the frame, or that are not valid frames change nothing
-/// and are not acknowledged.
+/// Report 18 where reports are dispatched: acknowledges a relayed frame at once (no-wait
+/// write) and holds the following commands for FrameAckPause() without waiting itself, then
+/// updates the node table and the hub flags and posts a ZwaveEvent notice. Frames naming a
+/// node above 232, whose command runs past the frame, or that are not valid frames change
+/// nothing and are not acknowledged.
 void HandleZwaveFrame(ParamImage& image, const std::uint8_t* report);
+
+/// The pause between the acknowledgement of a frame and the next command (20 ms unless
+/// changed; tests lengthen it to look at what happens during it).
+std::chrono::milliseconds FrameAckPause();
+void SetFrameAckPause(std::chrono::milliseconds pause);
 
 } // namespace kv

@@ -1,4 +1,5 @@
 #include "link/LinkFixture.h"
+#include "protocol/ZWaveRelay.h"
 #include "smarthome/ZwaveDevices.h"
 #include "smarthome/ZwaveFrames.h"
 #include "smarthome/ZwaveNodes.h"
@@ -201,6 +202,32 @@ TEST_F(ZwaveProcedures, ClearScenesZeroesTheImageAndTheMemory) {
     }
     ASSERT_TRUE(device->WaitIdle(expected.size()));
     EXPECT_EQ(device->Writes(), expected);
+}
+
+TEST_F(ZwaveProcedures, FramesAreHandledDuringThePauseThatHoldsTheNextCommand) {
+    // A long pause, so that what happens during it can be told apart from what follows it.
+    struct PauseScope {
+        std::chrono::milliseconds previous = FrameAckPause();
+        ~PauseScope() { SetFrameAckPause(previous); }
+    } restore;
+    SetFrameAckPause(std::chrono::seconds(2));
+    auto device = Connect(false);
+    const Bytes61 ack = zwave::AckFrame();
+    device->Inject(ControllerFrame({1, 9, 0, 4, 0, 5, 3, 0x20, 0x03, 0x63}));
+    ASSERT_TRUE(device->WaitIdle(1));
+    EXPECT_EQ(zwave::NodeValue(GetParamImage(), 5), 0x63) << "handled without waiting";
+
+    // The answer to the previous command came (the frame), but the pause holds the write.
+    const Bytes61 query = MakeReport({2, 14}); // a status query
+    auto write = std::async(std::launch::async,
+                            [&query] { return WriteUsbData(query.data(), query.size()); });
+    device->Inject(ControllerFrame({1, 9, 0, 4, 0, 6, 3, 0x20, 0x03, 0x44}));
+    ASSERT_TRUE(device->WaitIdle(2));
+    EXPECT_EQ(zwave::NodeValue(GetParamImage(), 6), 0x44) << "read and handled during the pause";
+    EXPECT_EQ(device->Writes(), (std::vector<Bytes61>{ack, ack})) << "the write kept the pause";
+
+    EXPECT_EQ(write.get(), 61);
+    EXPECT_EQ(device->Writes().back(), query);
 }
 
 TEST_F(ZwaveProcedures, SetDefaultEndsOnItsCallback) {

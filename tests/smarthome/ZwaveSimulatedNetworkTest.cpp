@@ -11,6 +11,8 @@
 #include <gtest/gtest.h>
 
 #include <algorithm>
+#include <fstream>
+#include <string>
 #include <thread>
 
 namespace kv::test {
@@ -31,7 +33,9 @@ using sim::ZWaveNetwork;
 class ZwaveNetworkScenario : public SimFixture {
 protected:
     void SetUp() override {
-        StartSimulator();
+        sim::SimOptions options;
+        options.tracePath = TracePath();
+        StartSimulator(options);
         Connect();
         ParamImage& image = GetParamImage();
         image.FillBlock(Block::Hub, 0);
@@ -66,9 +70,37 @@ protected:
         ASSERT_TRUE(WaitZwaveThreads(std::chrono::seconds(10)));
     }
 
+    std::string TracePath() const { return m_dir.Path() + "/trace.txt"; }
+
     RecordingUi m_ui;
     std::size_t m_handled = 0;
 };
+
+/// A report in the simulator's trace: its direction ('>' from the host), its bytes from
+/// byte 1 on, and when the simulator took or sent it.
+struct Traced {
+    char direction = 0;
+    std::string hex;
+    double seconds = 0;
+    bool IsHostAck() const { return direction == '>' && hex.starts_with("12 01 06 "); }
+    /// A frame of the controller (start byte 01), which the application acknowledges.
+    bool IsControllerFrame() const {
+        return direction == '<' && hex.starts_with("12 ") && hex.substr(6, 3) == "01 ";
+    }
+};
+
+/// The trace's lines ("> bytes  # seconds reading"), in the order of their times.
+std::vector<Traced> TraceLines(const std::string& path) {
+    std::vector<Traced> lines;
+    std::ifstream file(path);
+    for (std::string line; std::getline(file, line);) {
+        const auto mark = line.find("  # ");
+        if (line.size() > 2 && (line[0] == '>' || line[0] == '<') && mark != std::string::npos) {
+            lines.push_back({line[0], line.substr(2, mark - 2), std::stod(line.substr(mark + 4))});
+        }
+    }
+    return lines;
+}
 
 TEST_F(ZwaveNetworkScenario, ReadingTheNetworkFillsTheNodeAndDeviceTables) {
     ASSERT_EQ(Join(ZWaveDeviceKind::Switch), 2);
@@ -119,6 +151,29 @@ TEST_F(ZwaveNetworkScenario, AddingExcludesThenIncludesAndWritesThePendingRecord
                               p.SmartHomeMemory().begin() + 2 * 28);
         });
     })) << "the record went to memory address 56";
+
+    // The application acknowledged each frame of the controller (in their order), and the
+    // first command it sent after an acknowledgement kept the pause after it. The trace
+    // stamps a command when the simulator takes it, which may be a moment after the write,
+    // so the pause is measured from the frame itself, which came before its acknowledgement.
+    std::vector<double> frames;
+    std::size_t acks = 0;
+    double acknowledged = -1; ///< the last frame acknowledged before the next command (or -1)
+    int followed = 0;
+    for (const Traced& line : TraceLines(TracePath())) {
+        if (line.IsControllerFrame()) {
+            frames.push_back(line.seconds);
+        } else if (line.IsHostAck()) {
+            ASSERT_LT(acks, frames.size()) << "an acknowledgement before its frame";
+            acknowledged = frames[acks++];
+        } else if (line.direction == '>' && acknowledged >= 0) {
+            ++followed;
+            EXPECT_GE(line.seconds - acknowledged, 0.020)
+                << line.hex.substr(0, 20) << " after the frame at " << acknowledged;
+            acknowledged = -1;
+        }
+    }
+    EXPECT_GE(followed, 2) << "the stop-removing request and the record's memory write";
 }
 
 TEST_F(ZwaveNetworkScenario, RemovingANodeAndADeviceOutsideTheNetwork) {
