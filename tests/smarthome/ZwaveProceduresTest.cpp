@@ -1,4 +1,5 @@
 #include "link/LinkFixture.h"
+#include "protocol/DeviceQueue.h"
 #include "protocol/ZWaveRelay.h"
 #include "smarthome/ZwaveDevices.h"
 #include "smarthome/ZwaveFrames.h"
@@ -237,6 +238,35 @@ TEST_F(ZwaveProcedures, SetDefaultEndsOnItsCallback) {
     EXPECT_EQ(device->Writes()[0], zwave::RequestFrame(zwave::SetDefaultPayload()));
     device->Inject(ControllerFrame({1, 4, 0, 0x42, 2}));
     EXPECT_TRUE(reset.get());
+}
+
+TEST_F(ZwaveProcedures, AFrameThatCannotGoOutFailsItsProcedure) {
+    struct Case {
+        const char* name;
+        bool connected;
+        bool queueClosed; ///< the device's queue is open but takes no more commands
+    };
+    for (const Case& c : {Case{"no processor", false, false},
+                          Case{"a queue that takes no more commands", true, true}}) {
+        SCOPED_TRACE(c.name);
+        std::shared_ptr<FakeDevice> device;
+        if (c.connected) {
+            device = Connect(true);
+        }
+        if (c.queueClosed) {
+            OpenDeviceQueue();
+            DeviceQueue()->Close();
+        }
+        EXPECT_FALSE(ZwaveReadNodeList());
+        EXPECT_FALSE(ZwaveSetDefault());
+        EXPECT_FALSE(SendZwaveFrame(zwave::AddNodePayload()));
+        if (c.queueClosed) {
+            EXPECT_TRUE(CloseDeviceQueue(std::chrono::seconds(1)));
+        }
+        if (device) {
+            EXPECT_TRUE(device->Writes().empty());
+        }
+    }
 }
 
 } // namespace
