@@ -34,7 +34,7 @@ public:
     int WriteUnpaced(const Command& command) override {
         std::lock_guard lock(m_lock);
         m_log.push_back("unpaced " + Hex(command));
-        return static_cast<int>(command.size());
+        return m_failCode == command[1] ? 0 : static_cast<int>(command.size());
     }
     void Pause(std::chrono::milliseconds duration) override {
         std::lock_guard lock(m_lock);
@@ -156,6 +156,10 @@ TEST(CommandQueueTest, ExchangeWaitsForQueuedCommandsAndFlushReportsFailures) {
     EXPECT_FALSE(queue.Flush());
     queue.Write(Param(2, 1, 8));
     EXPECT_TRUE(queue.Flush());
+    // So does a controller frame that could not be written.
+    device.FailCode(0x12);
+    queue.WriteUnpaced(BuildCommand({0x12, 1, 6}));
+    EXPECT_FALSE(queue.Flush());
 }
 
 TEST(CommandQueueTest, PostedCommandsReportOnTheOwnerAndOrderWhatTheyAreAskedTo) {
