@@ -21,6 +21,7 @@ public:
     std::optional<hid::HidAttributes> Attributes() override;
     int Write(const std::uint8_t* report, std::chrono::milliseconds timeout) override;
     bool Read(std::uint8_t* report) override;
+    hid::ReadResult ReadUntil(std::uint8_t* report, Clock::time_point deadline) override;
     void Close() override { End(); }
 
     void Push(const Report& report);
@@ -40,15 +41,15 @@ private:
     std::deque<Report> m_heldReports;
     bool m_held = false;
     bool m_ended = false;
-    bool m_reading = false; ///< a reader has begun reading and comes back until the end
+    int m_blockingReads = 0; ///< untimed reads in progress
 };
 
 /// One attached simulator: its plug state, its open connections and the commands of the
-/// host. While a connection is being read, its reader handles the commands while it waits
-/// for a report (the answer is then its own to read: one thread hand-off less per exchange);
-/// otherwise the port's worker thread does. Either way one at a time and in order, as the
-/// processor would. A connection's reader is taken to come back for the next report until
-/// the connection ends, as the link's reader does.
+/// host. While an untimed read of a connection is in progress, that reader handles the
+/// commands while it waits for a report (the answer is then its own to read: one thread
+/// hand-off less per exchange); otherwise the port's worker thread does. Either way one at a
+/// time and in order, as the processor would. A read with a deadline never handles a
+/// command: that takes the device's latency, which may run past the deadline.
 class SimPort : public std::enable_shared_from_this<SimPort> {
 public:
     SimPort(Simulator& sim, UsbId id) : m_sim(sim), m_id(id) {}
@@ -203,15 +204,13 @@ public:
     /// Waits for a report of c, handling the device's commands meanwhile.
     bool Read(SimConnection& c, std::uint8_t* out) {
         std::unique_lock lock(m_lock);
-        c.m_reading = true;
+        ++c.m_blockingReads;
         bool read = false;
         for (;;) {
             if (c.m_ended) {
                 break;
             }
-            if (!c.m_reports.empty()) {
-                std::memcpy(out, c.m_reports.front().data(), hid::kReportBytes);
-                c.m_reports.pop_front();
+            if (TakeLocked(c, out)) {
                 read = true;
                 break;
             }
@@ -221,7 +220,32 @@ public:
             }
             m_readerWake.wait(lock);
         }
+        --c.m_blockingReads;
+        // Commands this reader leaves behind are the worker's now.
+        const bool orphaned = !m_handling && !m_commands.empty() && !ReaderLocked();
+        lock.unlock();
+        if (orphaned) {
+            m_workerWake.notify_one();
+        }
         return read;
+    }
+
+    /// Waits for a report of c until the deadline; the worker handles the commands.
+    hid::ReadResult ReadUntil(SimConnection& c, std::uint8_t* out,
+                              hid::HidDevice::Clock::time_point deadline) {
+        std::unique_lock lock(m_lock);
+        for (;;) {
+            if (c.m_ended) {
+                return hid::ReadResult::Failed;
+            }
+            if (TakeLocked(c, out)) {
+                return hid::ReadResult::Report;
+            }
+            if (m_readerWake.wait_until(lock, deadline) == std::cv_status::timeout &&
+                c.m_reports.empty() && !c.m_ended) {
+                return hid::ReadResult::TimedOut;
+            }
+        }
     }
 
 private:
@@ -242,11 +266,20 @@ private:
         m_readerWake.notify_all();
     }
 
-    /// True when a connection is being read: its reader handles the commands.
+    static bool TakeLocked(SimConnection& c, std::uint8_t* out) {
+        if (c.m_reports.empty()) {
+            return false;
+        }
+        std::memcpy(out, c.m_reports.front().data(), hid::kReportBytes);
+        c.m_reports.pop_front();
+        return true;
+    }
+
+    /// True when a connection is in an untimed read: its reader handles the commands.
     bool ReaderLocked() const {
         return std::any_of(m_connections.begin(), m_connections.end(), [](const auto& w) {
             const auto c = w.lock();
-            return c && c->m_reading && !c->m_ended;
+            return c && c->m_blockingReads > 0 && !c->m_ended;
         });
     }
     /// Wakes whoever handles the next command (called with the lock released, so that the
@@ -339,6 +372,10 @@ int SimConnection::Write(const std::uint8_t* report, std::chrono::milliseconds t
 
 bool SimConnection::Read(std::uint8_t* report) {
     return m_port->Read(*this, report);
+}
+
+hid::ReadResult SimConnection::ReadUntil(std::uint8_t* report, Clock::time_point deadline) {
+    return m_port->ReadUntil(*this, report, deadline);
 }
 
 InProcessBus::InProcessBus() : m_hub(std::make_shared<hid::NoticeHub>()) {}

@@ -18,6 +18,7 @@
 #include <cstring>
 #include <mutex>
 #include <thread>
+#include <utility>
 #include <vector>
 
 namespace kv {
@@ -31,16 +32,27 @@ constexpr std::uint8_t kStoreWriteCommand = 133;
 constexpr int kMaxCommandValues = 60;
 constexpr std::size_t kPathLogChars = 260;
 
+using Clock = std::chrono::steady_clock;
+
+/// After the last writer left, the reader thread leaves the reading to writers for this long
+/// before it reads again itself: exchanges that follow each other closely each read their
+/// own answer, and the reader thread is not woken for every one of them.
+constexpr milliseconds kReaderLinger{5};
+
 /// One writer waiting for the answer to its command.
 struct AnswerWaiter {
     const AnswerCheck* isAnswer;
     bool answered = false;
 };
 
+/// Who reads the device: one thread at a time, so that reports are dispatched one at a time
+/// and in the order they came.
+enum class ReadRole { Free, Reader, Writer };
+
 std::atomic<int> g_answerWaitMs{kAckWaitMs};
-/// True on the reader thread while the report handler runs: the reader gives the report its
-/// one acknowledgement afterwards, so a handler's own SetAckEvent would release a second
-/// writer for the same report.
+/// True while the report handler runs on this thread: the report gets its one
+/// acknowledgement afterwards, so a handler's own SetAckEvent would release a second writer
+/// for the same report.
 thread_local bool t_dispatching = false;
 std::atomic<ReportHandler> g_reportHandler{nullptr};
 
@@ -48,16 +60,27 @@ std::atomic<ReportHandler> g_reportHandler{nullptr};
 /// thread keeps the objects of its own connection alive, so a reader that outlives its
 /// connection never touches the next one's events or device.
 struct LinkObjects {
-    Event ackEvent{Event::Mode::AutoReset, true};          ///< g_hAckEvent
+    explicit LinkObjects(std::uint64_t g) : generation(g) {}
+
+    const std::uint64_t generation;
     Event readThreadExit{Event::Mode::AutoReset, false};   ///< g_hReadThreadExit
     Event readerFinished{Event::Mode::ManualReset, false}; ///< the reader returned
-    /// Writers waiting for the answer to their command (ExchangeUsbData).
-    std::mutex waitersLock; ///< guards waiters and readerEnded
-    std::condition_variable answerArrived;
-    std::vector<AnswerWaiter*> waiters;
-    bool readerEnded = false;
-    /// The size of waiters, so that the reader takes the lock only when someone waits.
-    std::atomic<int> waiterCount{0};
+    /// Guards the members from here to deviceLock. Never held across a read, a write, a
+    /// handler or a log line.
+    std::mutex lock;
+    /// Writers waiting: a report was counted, the read role came free or the link ended.
+    std::condition_variable changed;
+    /// The reader thread waiting for the writers to leave the reading to it.
+    std::condition_variable readerWake;
+    /// g_hAckEvent: a report arrived since the last paced write (auto-reset: one write per
+    /// report). Set at first, so the first write does not wait.
+    bool acknowledged = true;
+    ReadRole role = ReadRole::Free;
+    int writersIn = 0;                  ///< writers waiting for a previous answer or their own
+    Clock::time_point writersLeft;      ///< when the last of them left
+    int sleepers = 0;                   ///< writers waiting on changed
+    std::vector<AnswerWaiter*> waiters; ///< writers waiting for the answer to their command
+    bool ended = false;                 ///< the device failed or the reader ended: no report comes
     /// Must be locked when using device or path.
     std::mutex deviceLock;
     std::shared_ptr<hid::HidDevice> device; ///< g_hUsbDevice
@@ -70,8 +93,8 @@ enum class Phase { Closed, Opening, Open, Closing };
 
 struct LinkState {
     std::mutex objectsLock; ///< guards objects
-    std::shared_ptr<LinkObjects> objects = std::make_shared<LinkObjects>();
-    /// Counts the replacements of objects, so that a thread can tell its view is current.
+    std::shared_ptr<LinkObjects> objects = std::make_shared<LinkObjects>(1);
+    /// The generation of objects, so that a thread can tell its view is current.
     std::atomic<std::uint64_t> generation{1};
     /// Changed only by Settle, BeginPhase and EndPhase.
     std::atomic<Phase> phase{Phase::Closed};
@@ -95,8 +118,8 @@ std::shared_ptr<LinkObjects> Objects() {
     return s.objects;
 }
 
-bool IsCurrent(const std::shared_ptr<LinkObjects>& objects) {
-    return Objects() == objects;
+bool IsCurrent(const LinkObjects* objects) {
+    return Objects().get() == objects;
 }
 
 std::shared_ptr<hid::HidDevice> DeviceOf(LinkObjects& o) {
@@ -117,14 +140,18 @@ struct ThreadView {
 thread_local ThreadView t_view;
 
 /// This thread's view, brought up to date. Its members stay valid until the thread's next
-/// call (no caller calls back into the link in between).
+/// call outside a report handler: a handler that writes from inside a dispatch stays with
+/// the connection whose report it handles, whose objects the dispatching thread is using.
 ThreadView& View() {
     LinkState& s = State();
     ThreadView& v = t_view;
+    if (t_dispatching && v.objects) {
+        return v;
+    }
     if (v.generation != s.generation.load(std::memory_order_acquire)) {
         std::lock_guard lock(s.objectsLock);
         v.objects = s.objects;
-        v.generation = s.generation.load(std::memory_order_relaxed);
+        v.generation = v.objects->generation;
         v.device.reset();
     }
     if (!v.device) {
@@ -199,14 +226,107 @@ bool LinkRefusesWrites() {
     return false;
 }
 
-/// Step 4 of the writer: waits until a report arrived since the previous write. False when
-/// the link refuses writes afterwards (a reader that failed during the wait released it).
-bool AwaitPreviousAnswer(LinkObjects& o) {
-    if (!o.ackEvent.Wait(AnswerWait())) {
-        DebugWrite("WaitForSingleObject Time Out \r\n ");
+/// Logs one report and hands it to the report handler.
+void Dispatch(const std::uint8_t* report) {
+    if (DebugEnabled()) {
+        DebugHexLine("Read:", report, 1, 60);
     }
-    AwaitWriteHold();
-    return !LinkRefusesWrites();
+    if (ReportHandler handler = g_reportHandler.load()) {
+        const bool outer = std::exchange(t_dispatching, true);
+        handler(report);
+        t_dispatching = outer;
+    }
+}
+
+/// One read by the thread that took the read role (the caller holds lock, and role is set):
+/// the report is read and dispatched with the lock released, then counted: the next paced
+/// write may go, and the writers it answers are released. A failed read ends the link's
+/// waits, as the reader's failure always did. Returns with lock held and the role free.
+hid::ReadResult ReadAsHolder(std::unique_lock<std::mutex>& lock, LinkObjects& o,
+                             hid::HidDevice* device, const Clock::time_point* deadline) {
+    lock.unlock();
+    std::uint8_t buffer[kReportSize] = {};
+    hid::ReadResult r = hid::ReadResult::Failed;
+    if (device != nullptr) {
+        r = deadline != nullptr    ? device->ReadUntil(buffer, *deadline)
+            : device->Read(buffer) ? hid::ReadResult::Report
+                                   : hid::ReadResult::Failed;
+    }
+    if (r == hid::ReadResult::Report) {
+        Dispatch(buffer);
+    } else if (r == hid::ReadResult::Failed) {
+        DebugWrite("Read Usb Error will return !\n");
+        if (IsCurrent(&o)) {
+            g_bStatusPoll.store(0);
+            g_bReadThreadEnd.store(1);
+        }
+    }
+    lock.lock();
+    o.role = ReadRole::Free;
+    if (r == hid::ReadResult::Report) {
+        o.acknowledged = true;
+        for (AnswerWaiter* w : o.waiters) {
+            if (!w->answered && (!*w->isAnswer || (*w->isAnswer)(buffer))) {
+                w->answered = true;
+            }
+        }
+    } else if (r == hid::ReadResult::Failed) {
+        o.ended = true;
+        o.readerWake.notify_all();
+    }
+    // The others may have their report now, or one of them reads next.
+    if (o.sleepers > 0) {
+        o.changed.notify_all();
+    }
+    return r;
+}
+
+enum class WaitEnd { Done, TimedOut, Ended };
+
+/// Waits until done() holds (checked with lock held) or the deadline passes. While no other
+/// thread reads the device, this one takes the read role and reads and dispatches the
+/// reports itself, so that its answer needs no other thread to wake it; otherwise the
+/// holder counts the reports for it.
+template <typename Done>
+WaitEnd AwaitReports(std::unique_lock<std::mutex>& lock, LinkObjects& o, hid::HidDevice* device,
+                     Clock::time_point deadline, Done done) {
+    for (;;) {
+        if (done()) {
+            return WaitEnd::Done;
+        }
+        if (o.ended) {
+            return WaitEnd::Ended;
+        }
+        if (Clock::now() >= deadline) {
+            return WaitEnd::TimedOut;
+        }
+        if (o.role == ReadRole::Free) {
+            o.role = ReadRole::Writer;
+            ReadAsHolder(lock, o, device, &deadline);
+            continue;
+        }
+        ++o.sleepers;
+        o.changed.wait_until(lock, deadline);
+        --o.sleepers;
+    }
+}
+
+/// Consumes the acknowledgement of the previous report; the caller holds the lock.
+bool TakeAcknowledgement(LinkObjects& o) {
+    return std::exchange(o.acknowledged, false);
+}
+
+/// Step 4 of the writer: waits until a report arrived since the previous write. The caller
+/// holds lock and counts among the writers in.
+WaitEnd AwaitPreviousAnswer(std::unique_lock<std::mutex>& lock, LinkObjects& o,
+                            hid::HidDevice* device) {
+    return AwaitReports(lock, o, device, Clock::now() + AnswerWait(),
+                        [&o] { return TakeAcknowledgement(o); });
+}
+
+void LeaveLocked(LinkObjects& o) {
+    --o.writersIn;
+    o.writersLeft = Clock::now();
 }
 
 /// The paced write of a complete 61-byte buffer.
@@ -215,80 +335,53 @@ int WritePaced(const std::uint8_t* buffer) {
         return 0;
     }
     ThreadView& v = View();
-    if (!AwaitPreviousAnswer(*v.objects)) {
+    LinkObjects& o = *v.objects;
+    WaitEnd previous;
+    {
+        std::unique_lock lock(o.lock);
+        ++o.writersIn;
+        previous = AwaitPreviousAnswer(lock, o, v.device.get());
+        LeaveLocked(o);
+    }
+    if (previous == WaitEnd::TimedOut) {
+        DebugWrite("WaitForSingleObject Time Out \r\n ");
+    }
+    AwaitWriteHold();
+    // A reader that failed during the wait released it.
+    if (LinkRefusesWrites()) {
         return 0;
     }
     return WriteReport(v.device.get(), buffer);
 }
 
-/// Hands a dispatched report to the writers waiting for an answer.
-void OfferAnswer(LinkObjects& o, const std::uint8_t* report) {
-    // A waiter registers before its command is written, so before the report was read.
-    if (o.waiterCount.load(std::memory_order_acquire) == 0) {
-        return;
-    }
-    bool taken = false;
-    {
-        std::lock_guard lock(o.waitersLock);
-        for (AnswerWaiter* w : o.waiters) {
-            if (!w->answered && (!*w->isAnswer || (*w->isAnswer)(report))) {
-                w->answered = true;
-                taken = true;
-            }
-        }
-    }
-    if (taken) {
-        o.answerArrived.notify_all();
-    }
-}
-
-void EndAnswerWaits(LinkObjects& o) {
-    {
-        std::lock_guard lock(o.waitersLock);
-        o.readerEnded = true;
-    }
-    o.answerArrived.notify_all();
-}
-
-bool ReadOnce(LinkObjects& o, hid::HidDevice* device) {
-    std::uint8_t buffer[kReportSize] = {};
-    if (device == nullptr || !device->Read(buffer)) {
-        DebugWrite("Read Usb Error will return !\n");
-        return false;
-    }
-    if (DebugEnabled()) {
-        DebugHexLine("Read:", buffer, 1, 60);
-    }
-    if (ReportHandler handler = g_reportHandler.load()) {
-        t_dispatching = true;
-        handler(buffer);
-        t_dispatching = false;
-    }
-    o.ackEvent.Set(); // a report arrived: the next paced write may go
-    OfferAnswer(o, buffer);
-    return true;
-}
-
+/// The reader thread: reads the reports nobody asked for (status, Z-Wave frames, key
+/// presses) while no writer reads, and the answers of writers that found it reading.
 void ReaderBody(const std::shared_ptr<LinkObjects>& o) {
-    if (IsCurrent(o)) {
+    if (IsCurrent(o.get())) {
         g_bReadThreadEnd.store(0);
     }
     DebugWrite("start thread: ReadUsbThreadProc \n");
     o->readThreadExit.Reset();
-    const auto device = DeviceOf(*o); // the connection's device does not change
-    while (g_bDeviceConnected.load() != 0) {
-        if (!ReadOnce(*o, device.get())) {
-            if (IsCurrent(o)) {
-                g_bStatusPoll.store(0);
-                g_bReadThreadEnd.store(1);
+    const auto device = DeviceOf(*o);    // the connection's device does not change
+    t_view = {o->generation, o, device}; // a handler's writes go to this connection
+    {
+        std::unique_lock lock(o->lock);
+        while (g_bDeviceConnected.load() != 0 && !o->ended) {
+            const Clock::time_point now = Clock::now();
+            const Clock::time_point since = o->writersIn > 0 ? now : o->writersLeft;
+            if (o->role == ReadRole::Free && now - since >= kReaderLinger) {
+                o->role = ReadRole::Reader;
+                ReadAsHolder(lock, *o, device.get(), nullptr);
+            } else {
+                o->readerWake.wait_until(lock, since + kReaderLinger);
             }
-            o->ackEvent.Set(); // release a writer waiting for an answer that will not come
-            break;
         }
+        o->ended = true; // no report is read for the writers any more
+        o->changed.notify_all();
     }
-    EndAnswerWaits(*o);
     o->readThreadExit.Set();
     DebugWrite("End thread: ReadUsbThreadProc \n");
+    t_view = {};
     o->readerFinished.Set();
 }
 
@@ -298,8 +391,9 @@ void InitUsbObjects() {
     LinkState& s = State();
     {
         std::lock_guard lock(s.objectsLock);
-        s.objects = std::make_shared<LinkObjects>();
-        s.generation.fetch_add(1, std::memory_order_release);
+        const std::uint64_t next = s.objects->generation + 1;
+        s.objects = std::make_shared<LinkObjects>(next);
+        s.generation.store(next, std::memory_order_release);
     }
     g_bZWaveSynchronised.store(0);
 }
@@ -436,6 +530,10 @@ void CloseUsbDevice() {
     g_bDeviceConnected.store(0);
     GetParamImage().SetConnected(false);
     auto o = Objects();
+    {
+        std::lock_guard lock(o->lock); // a reader about to wait sees the flag first
+    }
+    o->readerWake.notify_all();
     if (!o->readThreadExit.Wait(milliseconds(kReaderExitWaitMs))) {
         DebugWrite("wait read thread exited time out !\n");
     }
@@ -487,36 +585,47 @@ Delivery ExchangeUsbData(const std::uint8_t* data, std::size_t n, const AnswerCh
         return Delivery::NotSent;
     }
     ThreadView& v = View();
-    LinkObjects* const o = v.objects.get();
-    if (!AwaitPreviousAnswer(*o)) {
-        return Delivery::NotSent;
-    }
-    // Registered before the write, so an answer that comes at once is not missed.
+    LinkObjects& o = *v.objects;
+    hid::HidDevice* const device = v.device.get();
     AnswerWaiter waiter{&isAnswer};
-    {
-        std::lock_guard lock(o->waitersLock);
-        o->waiters.push_back(&waiter);
-        o->waiterCount.fetch_add(1, std::memory_order_release);
+    std::unique_lock lock(o.lock);
+    ++o.writersIn;
+    const WaitEnd previous = AwaitPreviousAnswer(lock, o, device);
+    // Out of the writers during a write hold, so that the reader thread reads meanwhile.
+    LeaveLocked(o);
+    lock.unlock();
+    if (previous == WaitEnd::TimedOut) {
+        DebugWrite("WaitForSingleObject Time Out \r\n ");
     }
-    const bool written = WriteReport(v.device.get(), buffer) == static_cast<int>(kReportSize);
-    bool answered = false;
-    {
-        std::unique_lock lock(o->waitersLock);
-        if (written) {
-            o->answerArrived.wait_for(lock, AnswerWait(),
-                                      [&] { return waiter.answered || o->readerEnded; });
+    AwaitWriteHold();
+    lock.lock();
+    ++o.writersIn;
+    // Registered before the write, so an answer that comes at once is not missed.
+    o.waiters.push_back(&waiter);
+    lock.unlock();
+    const bool written =
+        !LinkRefusesWrites() && WriteReport(device, buffer) == static_cast<int>(kReportSize);
+    lock.lock();
+    if (written) {
+        AwaitReports(lock, o, device, Clock::now() + AnswerWait(),
+                     [&waiter] { return waiter.answered; });
+    }
+    const bool answered = waiter.answered;
+    std::erase(o.waiters, &waiter);
+    LeaveLocked(o);
+    if (written && !answered) {
+        // The answer wait has passed: the next writer does not wait for it a second time.
+        o.acknowledged = true;
+        if (o.sleepers > 0) {
+            o.changed.notify_all();
         }
-        answered = waiter.answered;
-        std::erase(o->waiters, &waiter);
-        o->waiterCount.fetch_sub(1, std::memory_order_relaxed);
     }
+    lock.unlock();
     if (!written) {
         return Delivery::NotSent;
     }
     if (!answered) {
         DebugWrite("no answer\n");
-        // The answer wait has passed: the next writer does not wait for it a second time.
-        o->ackEvent.Set();
         return LinkRefusesWrites() ? Delivery::NotSent : Delivery::NoAnswer;
     }
     return Delivery::Answered;
@@ -571,12 +680,26 @@ void SetAckEvent() {
     if (t_dispatching) {
         return;
     }
-    Objects()->ackEvent.Set();
+    auto o = Objects();
+    std::lock_guard lock(o->lock);
+    o->acknowledged = true;
+    if (o->sleepers > 0) {
+        o->changed.notify_all();
+    }
 }
 
 bool ReadUsbData() {
     auto o = Objects();
-    return ReadOnce(*o, DeviceOf(*o).get());
+    const auto device = DeviceOf(*o);
+    std::unique_lock lock(o->lock);
+    ++o->sleepers;
+    o->changed.wait(lock, [&] { return o->role == ReadRole::Free || o->ended; });
+    --o->sleepers;
+    if (o->ended) {
+        return false;
+    }
+    o->role = ReadRole::Reader;
+    return ReadAsHolder(lock, *o, device.get(), nullptr) == hid::ReadResult::Report;
 }
 
 void ReadUsbThreadProc() {

@@ -30,10 +30,19 @@ struct HidAttributes {
     std::uint16_t productId = 0;
 };
 
-/// An opened interface. Write and Read may run on different threads at the same time;
-/// Close may be called from any thread and ends a Read in progress.
+/// How a read with a deadline ended.
+enum class ReadResult {
+    Report,   ///< a report was copied
+    TimedOut, ///< none arrived before the deadline; the buffer is left as it is
+    Failed,   ///< the device failed, went away or was closed
+};
+
+/// An opened interface. Write and a read may run on different threads at the same time,
+/// one read at a time; Close may be called from any thread and ends a read in progress.
 class HidDevice {
 public:
+    using Clock = std::chrono::steady_clock;
+
     virtual ~HidDevice() = default;
 
     virtual std::optional<HidAttributes> Attributes() = 0;
@@ -43,6 +52,9 @@ public:
     /// Blocks until one input report arrives and copies it (at most 61 bytes; the rest of
     /// the buffer is left as it is). False when the device failed, went away or was closed.
     virtual bool Read(std::uint8_t* report) = 0;
+    /// Like Read, but gives up at the deadline. It returns by then even when the device has
+    /// work of its own to do first, so that a writer waiting for its answer keeps its time.
+    virtual ReadResult ReadUntil(std::uint8_t* report, Clock::time_point deadline) = 0;
     /// Ends a pending Read and makes every later call fail.
     virtual void Close() = 0;
 };

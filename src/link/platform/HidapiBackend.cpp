@@ -1,7 +1,9 @@
 #include "link/platform/HidapiBackend.h"
 
+#include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
 #include <fcntl.h>
 #include <hidapi.h>
@@ -64,6 +66,24 @@ public:
             }
         }
         return false;
+    }
+
+    ReadResult ReadUntil(std::uint8_t* report, Clock::time_point deadline) override {
+        while (!m_closed.load()) {
+            const auto left = std::chrono::ceil<std::chrono::milliseconds>(deadline - Clock::now());
+            if (left.count() <= 0) {
+                return ReadResult::TimedOut;
+            }
+            const int slice = static_cast<int>(std::min<long long>(left.count(), kReadSliceMs));
+            const int n = hid_read_timeout(m_device, report, kReportBytes, slice);
+            if (n < 0) {
+                return ReadResult::Failed;
+            }
+            if (n > 0) {
+                return ReadResult::Report;
+            }
+        }
+        return ReadResult::Failed;
     }
 
     // hid_close runs in the destructor, once no thread uses the device any more; the lock

@@ -6,17 +6,28 @@
 #include <algorithm>
 #include <atomic>
 #include <cerrno>
+#include <chrono>
 #include <cstring>
+#include <ctime>
 #include <dirent.h>
 #include <poll.h>
 #include <sys/inotify.h>
 #include <sys/socket.h>
 #include <sys/stat.h>
+#include <sys/time.h>
 #include <sys/un.h>
 #include <unistd.h>
 #include <utility>
 
 namespace kv::hid {
+
+/// The kernel rounds a socket's receive time-out up to its tick: a blocking receive ends
+/// this much before a read's deadline at the latest.
+constexpr std::chrono::milliseconds kTickSlack{10};
+/// Shorter waits are timed by poll alone.
+constexpr std::chrono::milliseconds kPreciseStretch{40};
+/// How far short of what is wanted a receive time-out set earlier may end and still be kept.
+constexpr std::chrono::milliseconds kTimeoutWindow{40};
 
 /// One connection to a virtual device.
 class BusSocketDevice : public HidDevice {
@@ -64,20 +75,32 @@ public:
         if (m_closed.load()) {
             return false;
         }
-        std::uint8_t buffer[kReportBytes];
-        ssize_t n;
-        do {
-            n = recv(m_fd, buffer, sizeof buffer, 0);
-        } while (n < 0 && errno == EINTR);
-        if (n <= 0) {
-            // The peer went away (not our own Close): announce it like an unplug.
-            if (!m_closed.load() && !m_gone.exchange(true)) {
-                m_hub->Notify(HidNotice::Removal, m_path);
+        for (;;) {
+            const ReadResult r = Receive(report, 0);
+            if (r != ReadResult::TimedOut) {
+                return r == ReadResult::Report;
             }
-            return false;
         }
-        std::memcpy(report, buffer, static_cast<std::size_t>(n));
-        return true;
+    }
+
+    ReadResult ReadUntil(std::uint8_t* report, Clock::time_point deadline) override {
+        if (m_closed.load()) {
+            return ReadResult::Failed;
+        }
+        for (;;) {
+            const auto left = deadline - Clock::now();
+            if (left <= Clock::duration::zero()) {
+                return ReadResult::TimedOut;
+            }
+            // Most of the wait is one blocking receive, as in a read without a deadline; the
+            // last stretch is timed precisely.
+            const ReadResult r = left > kPreciseStretch && KeepReceiveTimeout(left - kTickSlack)
+                                     ? Receive(report, 0)
+                                     : PollAndReceive(report, left);
+            if (r != ReadResult::TimedOut) {
+                return r;
+            }
+        }
     }
 
     void Close() override {
@@ -96,12 +119,64 @@ public:
     const std::string& Path() const { return m_path; }
 
 private:
+    /// Makes the socket's receive time-out end at most time from now, but sets it only when
+    /// the one set before does not: reads in a row, each with about the same time left, then
+    /// cost no call more than a read without a deadline.
+    bool KeepReceiveTimeout(Clock::duration most) {
+        if (m_receiveTimeout <= most && m_receiveTimeout + kTimeoutWindow >= most) {
+            return true;
+        }
+        const auto set =
+            std::chrono::duration_cast<std::chrono::microseconds>(most - kTimeoutWindow / 2);
+        const timeval tv{static_cast<time_t>(set.count() / 1'000'000),
+                         static_cast<suseconds_t>(set.count() % 1'000'000)};
+        if (setsockopt(m_fd, SOL_SOCKET, SO_RCVTIMEO, &tv, sizeof tv) != 0) {
+            return false;
+        }
+        m_receiveTimeout = set;
+        return true;
+    }
+
+    /// Waits for a report with a precise timer, then takes it.
+    ReadResult PollAndReceive(std::uint8_t* report, Clock::duration left) {
+        const auto ns = std::chrono::duration_cast<std::chrono::nanoseconds>(left).count();
+        const timespec timeout{static_cast<time_t>(ns / 1'000'000'000),
+                               static_cast<long>(ns % 1'000'000'000)};
+        pollfd p{m_fd, POLLIN, 0};
+        const int ready = ppoll(&p, 1, &timeout, nullptr);
+        if (ready < 0 && errno != EINTR) {
+            return ReadResult::Failed;
+        }
+        return ready > 0 ? Receive(report, MSG_DONTWAIT) : ReadResult::TimedOut;
+    }
+
+    /// One recv: a report, nothing yet (TimedOut: interrupted, or nothing there with
+    /// MSG_DONTWAIT), or the end of the connection.
+    ReadResult Receive(std::uint8_t* report, int flags) {
+        std::uint8_t buffer[kReportBytes];
+        const ssize_t n = recv(m_fd, buffer, sizeof buffer, flags);
+        if (n < 0 && (errno == EINTR || errno == EAGAIN || errno == EWOULDBLOCK)) {
+            return ReadResult::TimedOut;
+        }
+        if (n <= 0) {
+            // The peer went away (not our own Close): announce it like an unplug.
+            if (!m_closed.load() && !m_gone.exchange(true)) {
+                m_hub->Notify(HidNotice::Removal, m_path);
+            }
+            return ReadResult::Failed;
+        }
+        std::memcpy(report, buffer, static_cast<std::size_t>(n));
+        return ReadResult::Report;
+    }
+
     const int m_fd;
     const std::string m_path;
     const HidAttributes m_attributes;
     std::shared_ptr<NoticeHub> m_hub;
     std::atomic<bool> m_closed{false};
     std::atomic<bool> m_gone{false};
+    /// The socket's receive time-out (zero: none); used by the one read in progress.
+    Clock::duration m_receiveTimeout = Clock::duration::zero();
 };
 
 namespace {

@@ -43,16 +43,31 @@ int FakeDevice::Write(const std::uint8_t* report, std::chrono::milliseconds /*ti
 
 bool FakeDevice::Read(std::uint8_t* report) {
     std::unique_lock lock(m_lock);
-    ++m_readsStarted;
+    return TakeLocked(lock, report, Clock::time_point::max()) == hid::ReadResult::Report;
+}
+
+hid::ReadResult FakeDevice::ReadUntil(std::uint8_t* report, Clock::time_point deadline) {
+    std::unique_lock lock(m_lock);
+    return TakeLocked(lock, report, deadline);
+}
+
+hid::ReadResult FakeDevice::TakeLocked(std::unique_lock<std::mutex>& lock, std::uint8_t* report,
+                                       Clock::time_point deadline) {
+    m_backForMore = true;
     m_changed.notify_all();
-    m_changed.wait(lock, [this] { return m_closed || m_failed || !m_inbound.empty(); });
+    const auto ready = [this] { return m_closed || m_failed || !m_inbound.empty(); };
+    if (deadline == Clock::time_point::max()) {
+        m_changed.wait(lock, ready);
+    } else if (!m_changed.wait_until(lock, deadline, ready)) {
+        return hid::ReadResult::TimedOut;
+    }
     if (m_closed || m_failed) {
-        return false;
+        return hid::ReadResult::Failed;
     }
     std::memcpy(report, m_inbound.front().data(), hid::kReportBytes);
     m_inbound.pop_front();
-    ++m_delivered;
-    return true;
+    m_backForMore = false;
+    return hid::ReadResult::Report;
 }
 
 void FakeDevice::Close() {
@@ -81,7 +96,7 @@ void FakeDevice::Fail() {
 bool FakeDevice::WaitIdle(std::size_t writes) {
     std::unique_lock lock(m_lock);
     return m_changed.wait_for(lock, kWait, [&] {
-        return m_inbound.empty() && m_readsStarted > m_delivered && m_writes.size() >= writes;
+        return m_inbound.empty() && m_backForMore && m_writes.size() >= writes;
     });
 }
 

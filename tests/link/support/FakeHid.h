@@ -25,6 +25,7 @@ public:
     std::optional<hid::HidAttributes> Attributes() override;
     int Write(const std::uint8_t* report, std::chrono::milliseconds timeout) override;
     bool Read(std::uint8_t* report) override;
+    hid::ReadResult ReadUntil(std::uint8_t* report, Clock::time_point deadline) override;
     void Close() override;
 
     /// Answer every write with a report of type 49.
@@ -41,14 +42,19 @@ public:
     bool Closed() const;
 
 private:
+    /// Takes the first inbound report once one is there, the device ended or the deadline
+    /// passed; the caller holds lock.
+    hid::ReadResult TakeLocked(std::unique_lock<std::mutex>& lock, std::uint8_t* report,
+                               Clock::time_point deadline);
+
     const hid::HidAttributes m_attributes;
     const bool m_attributesFail;
     mutable std::mutex m_lock; ///< guards everything below
     std::condition_variable m_changed;
     std::deque<Bytes61> m_inbound;
     std::vector<Bytes61> m_writes;
-    std::size_t m_delivered = 0;
-    std::size_t m_readsStarted = 0;
+    /// A read began after the last report was taken: whoever took it has dispatched it.
+    bool m_backForMore = false;
     bool m_autoAnswer = false;
     bool m_failed = false;
     bool m_closed = false;
