@@ -2,6 +2,7 @@
 
 #include <chrono>
 #include <cstring>
+#include <utility>
 
 namespace kv::test {
 
@@ -34,7 +35,11 @@ int FakeDevice::Write(const std::uint8_t* report, std::chrono::milliseconds /*ti
     Bytes61 bytes;
     std::memcpy(bytes.data(), report, bytes.size());
     m_writes.push_back(bytes);
-    if (m_autoAnswer) {
+    if (m_script) {
+        for (const Bytes61& r : m_script(bytes)) {
+            m_inbound.push_back(r);
+        }
+    } else if (m_autoAnswer) {
         m_inbound.push_back(MakeReport({1, kAnswerType}));
     }
     m_changed.notify_all();
@@ -79,6 +84,11 @@ void FakeDevice::Close() {
 void FakeDevice::SetAutoAnswer(bool on) {
     std::lock_guard lock(m_lock);
     m_autoAnswer = on;
+}
+
+void FakeDevice::SetScript(Script script) {
+    std::lock_guard lock(m_lock);
+    m_script = std::move(script);
 }
 
 void FakeDevice::Inject(const Bytes61& report) {

@@ -6,6 +6,7 @@
 #include <array>
 #include <condition_variable>
 #include <deque>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <string>
@@ -30,6 +31,11 @@ public:
 
     /// Answer every write with a report of type 49.
     void SetAutoAnswer(bool on);
+    /// The reports the device sends for one write, in order (called with the device's lock
+    /// held: it must not call the device).
+    using Script = std::function<std::vector<Bytes61>(const Bytes61& written)>;
+    /// Answers every write with what script returns for it instead (empty: no script).
+    void SetScript(Script script);
     /// Queues one inbound report.
     void Inject(const Bytes61& report);
     /// Makes reads fail from now on (as when the device is pulled out).
@@ -56,6 +62,7 @@ private:
     /// A read began after the last report was taken: whoever took it has dispatched it.
     bool m_backForMore = false;
     bool m_autoAnswer = false;
+    Script m_script;
     bool m_failed = false;
     bool m_closed = false;
 };
