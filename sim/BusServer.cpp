@@ -85,13 +85,17 @@ bool BusServer::Start(std::string& error) {
 }
 
 void BusServer::Stop() {
-    if (m_thread.joinable()) {
+    const bool started = m_thread.joinable();
+    if (started) {
         Post(Request::Stop);
         m_thread.join();
+    }
+    DropDevice(); // the connections' threads leave now
+    ReapClients(true);
+    if (started) {
         m_sim.SetUnsolicitedSink(nullptr);
         m_sim.SetDisconnectHandler(nullptr);
     }
-    DropDevice();
     for (int* fd : {&m_wakeFd, &m_inotifyFd}) {
         if (*fd >= 0) {
             close(*fd);
@@ -170,11 +174,6 @@ void BusServer::RebuildPollList() {
     if (m_listenFd >= 0) {
         m_pollFds.push_back({m_listenFd, POLLIN, 0});
     }
-    // A device that stopped reading leaves the host's commands in the socket.
-    const short events = m_stoppedReading ? 0 : POLLIN;
-    for (const auto& client : m_clients) {
-        m_pollFds.push_back({client->fd, events, 0});
-    }
     m_pollDirty = false;
 }
 
@@ -217,17 +216,8 @@ void BusServer::Run() {
             }
             continue; // the descriptors may have changed
         }
-        // Handled from a copy of the ready ones: accepting or closing changes the list.
-        for (std::size_t i = 2; i < m_pollFds.size() && !m_pollDirty; ++i) {
-            const pollfd p = m_pollFds[i];
-            if (p.revents == 0) {
-                continue;
-            }
-            if (p.fd == m_listenFd) {
-                Accept();
-            } else {
-                Receive(p.fd);
-            }
+        if (m_pollFds.size() > 2 && m_pollFds[2].revents != 0) {
+            Accept();
         }
     }
 }
@@ -248,8 +238,8 @@ void BusServer::Accept() {
     if (fd < 0) {
         return;
     }
+    ReapClients(false);
     auto client = std::make_shared<Client>(fd);
-    m_pollDirty = true;
     std::lock_guard lock(m_clientsLock);
     // A host that just closed its connection may not have been seen yet: let it go first,
     // so that it can reconnect at once.
@@ -271,34 +261,44 @@ void BusServer::Accept() {
     }
     const std::string accepted = vbus::AcceptedGreeting();
     send(fd, accepted.data(), accepted.size(), MSG_NOSIGNAL | MSG_DONTWAIT);
+    client->thread = std::thread([this, client] { Serve(client); });
+    m_served.push_back(client);
     m_clients.push_back(std::move(client));
 }
 
-void BusServer::Receive(int fd) {
-    Report command{};
-    ssize_t n;
-    do {
-        n = recv(fd, command.data(), command.size(), 0);
-    } while (n < 0 && errno == EINTR);
-    if (n <= 0) {
-        CloseClient(fd);
-        return;
+void BusServer::Serve(const std::shared_ptr<Client>& client) {
+    const int fd = client->fd;
+    const auto reply = [fd](const Report& r) { send(fd, r.data(), r.size(), MSG_NOSIGNAL); };
+    for (;;) {
+        if (m_sim.StoppedReading()) {
+            // The host's commands stay in the socket; only the end of the connection counts.
+            pollfd p{fd, 0, 0};
+            while (poll(&p, 1, -1) < 0 && errno == EINTR) {
+            }
+            break;
+        }
+        Report command{};
+        ssize_t n;
+        do {
+            n = recv(fd, command.data(), command.size(), 0);
+        } while (n < 0 && errno == EINTR);
+        if (n <= 0) {
+            break;
+        }
+        m_sim.HandleCommand(command, reply);
     }
-    m_sim.HandleCommand(command, [this, fd](const Report& r) { SendTo(fd, r); });
-    if (const bool stopped = m_sim.StoppedReading(); stopped != m_stoppedReading) {
-        m_stoppedReading = stopped;
-        m_pollDirty = true;
-    }
+    CloseClient(*client);
+    client->finished.store(true);
 }
 
-void BusServer::SendTo(int fd, const Report& report) {
-    // On the server's thread, the only one that closes clients: no lock needed to know the
-    // descriptor is still the client's.
-    const bool open = std::any_of(m_clients.begin(), m_clients.end(),
-                                  [fd](const std::shared_ptr<Client>& c) { return c->fd == fd; });
-    if (open) {
-        send(fd, report.data(), report.size(), MSG_NOSIGNAL);
-    }
+void BusServer::ReapClients(bool all) {
+    std::erase_if(m_served, [all](const std::shared_ptr<Client>& c) {
+        if (!all && !c->finished.load()) {
+            return false;
+        }
+        c->thread.join();
+        return true;
+    });
 }
 
 void BusServer::Broadcast(const Report& report) {
@@ -312,22 +312,14 @@ void BusServer::Broadcast(const Report& report) {
     }
 }
 
-void BusServer::CloseClient(int fd) {
-    std::shared_ptr<Client> closing; // closed here, or by a send still using it
+void BusServer::CloseClient(const Client& client) {
     {
         std::lock_guard lock(m_clientsLock);
-        const auto it =
-            std::find_if(m_clients.begin(), m_clients.end(),
-                         [fd](const std::shared_ptr<Client>& c) { return c->fd == fd; });
-        if (it == m_clients.end()) {
-            return;
-        }
-        closing = std::move(*it);
-        m_clients.erase(it);
+        std::erase_if(m_clients,
+                      [&client](const std::shared_ptr<Client>& c) { return c.get() == &client; });
     }
     // The peer may still hold a Broadcast's copy: shut it so its end sees the close at once.
-    shutdown(fd, SHUT_RDWR);
-    m_pollDirty = true;
+    shutdown(client.fd, SHUT_RDWR);
 }
 
 } // namespace kv::sim
