@@ -3,6 +3,8 @@
 // in order, on one thread at a time.
 #include "LinkFixture.h"
 
+#include "link/WriteHold.h"
+
 #include <atomic>
 #include <chrono>
 #include <functional>
@@ -49,10 +51,12 @@ void RecordingHandler(const std::uint8_t* r) {
     }
     if (r[1] == kFrame) {
         // Acknowledged from inside the dispatch, as the Z-Wave relay does, now and then with
-        // its pause.
+        // the pause it keeps before the next command, or with a handler that takes its time.
         const Bytes61 ack = MakeReport({2, kFrameAck, r[2]});
         WriteUsbDataNoWait(ack.data());
         if (r[2] % 16 == 0) {
+            HoldWritesFor(20ms);
+        } else if (r[2] % 16 == 8) {
             std::this_thread::sleep_for(20ms);
         }
     }
