@@ -11,6 +11,9 @@
 
 /// The USB HID link to the processor: one opened device, a reader thread, lock-step
 /// writers paced by the acknowledgement event. Process-wide, like the device it drives.
+/// One thread at a time reads the device and dispatches what it read: a writer waiting for
+/// an answer while no one else reads, so that exchanges in a row wake no other thread, and
+/// otherwise the reader thread, which takes over once the writers have left.
 namespace kv {
 
 class ILinkReceiver;
@@ -101,7 +104,8 @@ void SetAckEvent();
 using ReportHandler = void (*)(const std::uint8_t* report);
 void SetReportHandler(ReportHandler handler);
 
-/// Reads one report and dispatches it; false only when the read itself failed.
+/// Reads one report and dispatches it, once no other thread reads; false when the read
+/// failed or the link ended.
 bool ReadUsbData();
 /// The reader thread's body.
 void ReadUsbThreadProc();
