@@ -133,8 +133,11 @@ bool Simulator::StoppedReading() const {
     if (m_stoppedReading.load()) {
         return true;
     }
+    if (m_options.stopReadingAfter <= 0) {
+        return false; // the common case takes no lock per command
+    }
     std::lock_guard lock(m_lock);
-    return m_options.stopReadingAfter > 0 && m_commands >= m_options.stopReadingAfter;
+    return m_commands >= m_options.stopReadingAfter;
 }
 
 void Simulator::StopReading() {
