@@ -55,6 +55,18 @@ protected:
     }
 
     /// Opens the smart-plug window and waits until it has read the hub.
+    /// Opens the switch window of node 2, listed as the switch "Fan".
+    CDlgZwaveSwitch* OpenFanSwitch() {
+        CDlgZwaveList* list = OpenPlugs();
+        if (list == nullptr) {
+            return nullptr;
+        }
+        zwave::StoreDeviceRecord(GetParamImage(), 2, {zwave::kSwitchType, u"Fan"});
+        list->RefreshDevices();
+        Click(list->List(), 2);
+        return qobject_cast<CDlgZwaveSwitch*>(GetAppState().OpenWindow(ToolWindow::ZwaveSwitch));
+    }
+
     CDlgZwaveList* OpenPlugs() {
         m_frame->OnCommand(cmd::kSmartPlug);
         auto* window =
@@ -237,12 +249,7 @@ TEST_F(ZwaveDialogsTest, SwitchAndDimmerDialogsDriveTheirNodes) {
 TEST_F(ZwaveDialogsTest, ASwitchFrameTakesItsTurnAndTheWindowNeverWaitsForIt) {
     StartConnected();
     Network([](ZWaveNetwork& n) { return n.Join(ZWaveDeviceKind::Switch); });
-    CDlgZwaveList* list = OpenPlugs();
-    ASSERT_NE(list, nullptr);
-    zwave::StoreDeviceRecord(GetParamImage(), 2, {zwave::kSwitchType, u"Fan"});
-    list->RefreshDevices();
-    Click(list->List(), 2);
-    auto* sw = qobject_cast<CDlgZwaveSwitch*>(GetAppState().OpenWindow(ToolWindow::ZwaveSwitch));
+    CDlgZwaveSwitch* sw = OpenFanSwitch();
     ASSERT_NE(sw, nullptr);
 
     // Settings still waiting for the processor's answer: the frame goes out after them.
@@ -287,12 +294,7 @@ TEST_F(ZwaveDialogsTest, ANodeThatDoesNotAnswerShowsSetTimeout) {
         n.Join(ZWaveDeviceKind::Switch);
         return n.SetSilent(2, true);
     });
-    CDlgZwaveList* list = OpenPlugs();
-    ASSERT_NE(list, nullptr);
-    zwave::StoreDeviceRecord(GetParamImage(), 2, {zwave::kSwitchType, u"Fan"});
-    list->RefreshDevices();
-    Click(list->List(), 2);
-    auto* sw = qobject_cast<CDlgZwaveSwitch*>(GetAppState().OpenWindow(ToolWindow::ZwaveSwitch));
+    CDlgZwaveSwitch* sw = OpenFanSwitch();
     ASSERT_NE(sw, nullptr);
     Button(sw, CDlgZwaveSwitch::kOffId)->click();
     ASSERT_TRUE(QTest::qWaitFor(
