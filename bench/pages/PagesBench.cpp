@@ -6,6 +6,7 @@
 #include "pages/CDialogMusic.h"
 #include "protocol/CommandSink.h"
 #include "shell/Language.h"
+#include "support/NullSink.h"
 
 #include <QApplication>
 #include <QImage>
@@ -19,16 +20,6 @@ namespace {
 
 constexpr int kWidth = 1040;
 constexpr int kHeight = 560;
-
-/// Commands go nowhere: the bench measures the pages, not the link.
-class NullSink final : public kv::ICommandSink {
-public:
-    int Write(const kv::Command& c) override { return static_cast<int>(c.size()); }
-    int WriteStore(int, std::span<const std::uint8_t> data) override {
-        return static_cast<int>(data.size());
-    }
-    void Pause(std::chrono::milliseconds) override {}
-};
 
 /// Shows a page in a host of the page area's size and paints it once.
 template <typename Page>
@@ -79,7 +70,7 @@ int main(int argc, char** argv) {
     QApplication app(argc, argv);
     kv::GetParamImage().InitDefaults();
     kv::LoadCurrentLanguageTable();
-    NullSink sink;
+    kv::bench::NullSink sink;
     kv::ScopedCommandSink scope(sink);
     benchmark::Initialize(&argc, argv);
     benchmark::RunSpecifiedBenchmarks();

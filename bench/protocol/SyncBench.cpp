@@ -14,6 +14,7 @@
 #include "protocol/Synchronize.h"
 #include "sim/InProcessBus.h"
 #include "sim/Simulator.h"
+#include "support/NullSink.h"
 
 #include <benchmark/benchmark.h>
 
@@ -125,20 +126,10 @@ void BM_WriteAll(benchmark::State& state) {
     RunSync(state, [] { kv::SynchronizeWriteAll(); });
 }
 
-/// Takes every command and does nothing with it.
-class NullSink final : public kv::ICommandSink {
-public:
-    int Write(const kv::Command& command) override { return static_cast<int>(command.size()); }
-    int WriteStore(int, std::span<const std::uint8_t> data) override {
-        return static_cast<int>(data.size());
-    }
-    void Pause(std::chrono::milliseconds) override {}
-};
-
 /// Setter commands through a device queue (a drag over a few targets, as a page queues
 /// them), counting the allocations of every thread per command once the queue is warm.
 void BM_QueueAllocations(benchmark::State& state) {
-    NullSink sink;
+    kv::bench::NullSink sink;
     kv::CommandQueue queue(sink);
     kv::Command command{2, kv::kCmdSetParam, 0, 0, 0, 0};
     constexpr int kCommands = 10'000;
