@@ -1,6 +1,7 @@
 #include "Commands.h"
 
 #include "AmodCommands.h"
+#include "BackupCommands.h"
 #include "BiquadCommand.h"
 #include "LiveCommands.h"
 #include "LiveOptions.h"
@@ -194,7 +195,8 @@ int UnknownCommand(const std::vector<Command>& commands, const std::vector<std::
 std::vector<Command> AllCommands() {
     std::vector<Command> all;
     for (auto group :
-         {QueryCommands(), LiveCommands(), AmodCommands(), BiquadCommands(), ZwaveCommands()}) {
+         {QueryCommands(), LiveCommands(), BackupCommands(), AmodCommands(), BiquadCommands(),
+          ZwaveCommands()}) {
         all.insert(all.end(), group.begin(), group.end());
     }
     return all;

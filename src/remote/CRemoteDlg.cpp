@@ -5,7 +5,6 @@
 #include "remote/RemoteFile.h"
 #include "remote/RemoteKeys.h"
 
-#include "protocol/CommandSink.h"
 #include "shell/AppState.h"
 #include "shell/DeviceAdapter.h"
 #include "shell/Language.h"
@@ -34,18 +33,9 @@ constexpr int kSaveId = 4;
 constexpr int kApplyId = 1;
 constexpr int kNoticeMs = 1100;
 constexpr int kLearnKey = 96;
-constexpr int kStoreTable = 99;
 
 QString RemoteFilter() {
     return QStringLiteral("Remote Data File(*.remo)");
-}
-
-void SendTable(const RemoteKeyTable& table) {
-    Command command{};
-    command[0] = 2;
-    command[1] = kStoreTable;
-    std::copy(table.begin(), table.end(), command.begin() + 2);
-    CommandSink().Write(command);
 }
 
 bool RefuseWithoutProcessor() {
@@ -170,7 +160,7 @@ void CRemoteDlg::accept() {
 }
 
 void CRemoteDlg::ApplyTable() {
-    SendTable(ImageRemoteKeyTable(GetParamImage()));
+    SendRemoteKeyTable(ImageRemoteKeyTable(GetParamImage()));
     ShowInfo(Tr("遥控器键码保存成功!", "Save successed !"), kNoticeMs);
 }
 
@@ -190,7 +180,7 @@ void CRemoteDlg::LoadFile() {
         return;
     }
     SetImageRemoteKeyTable(GetParamImage(), table);
-    SendTable(table);
+    SendRemoteKeyTable(table);
     RefreshFromImage();
     ShowInfo(Tr("载入遥控文件成功", "Remote file loaded"), kNoticeMs);
 }

@@ -18,5 +18,8 @@ using RemoteKeyTable = std::array<std::uint8_t, kRemoteKeyTableSize>;
 RemoteKeyTable ImageRemoteKeyTable(const ParamImage& image);
 /// Replaces the image's table.
 void SetImageRemoteKeyTable(ParamImage& image, const RemoteKeyTable& table);
+/// Stores the table in the processor (command 99) through the current command sink;
+/// returns the bytes written (0 when the command was dropped).
+int SendRemoteKeyTable(const RemoteKeyTable& table);
 
 } // namespace kv

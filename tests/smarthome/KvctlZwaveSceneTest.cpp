@@ -2,6 +2,7 @@
 #include "image/ParamImage.h"
 #include "link/Link.h"
 #include "sim/SimFixture.h"
+#include "support/LampAndTvBox.h"
 #include "smarthome/KeyFile.h"
 #include "smarthome/SceneRecord.h"
 #include "smarthome/ZwaveDevices.h"
@@ -33,16 +34,9 @@ protected:
         ASSERT_EQ(CreateKeyFile(3), KeyFileStatus::Ok);
         ASSERT_EQ(SetKeyName(3, 5, QStringLiteral("Power")), KeyFileStatus::Ok);
         StartSimulator();
-        m_sim->WithZWave([](ZWaveNetwork& n) {
-            n.Join(ZWaveDeviceKind::Switch);
-            return n.Join(ZWaveDeviceKind::Plug);
-        });
+        JoinLampAndTvBox(*m_sim);
         Connect();
-        ParamImage& image = GetParamImage();
-        zwave::StoreDeviceRecord(image, 2, {zwave::kSwitchType, u"Lamp"});
-        zwave::StoreDeviceRecord(image, 3, {zwave::kSwitchType, u"TV box"});
-        WriteDeviceRecord(2);
-        WriteDeviceRecord(3);
+        RecordLampAndTvBox();
     }
     void TearDown() override {
         SimFixture::TearDown();
