@@ -36,7 +36,7 @@ constexpr FieldRange kCompThreshold[] = {{-60, 0, 1, "dB"}};
 constexpr FieldRange kCompRatio[] = {{1, 30, 0.1, ":1"}};
 constexpr FieldRange kCompAttack[] = {{1, 100, 1, "ms"}};
 constexpr FieldRange kCompRelease[] = {{1, 1000, 1, "ms"}};
-constexpr FieldRange kOutDelay[] = {{1.5, 100, 0.1, "ms"}};
+constexpr FieldRange kOutDelay[] = {{1.5, 100, 0.1, "ms", true}};
 // The positioning page lets CH6 go to 500 %, every other channel to 100 %.
 constexpr FieldRange kOutGain[] = {{0, 100, 1, "%"}, {0, 100, 1, "%"}, {0, 100, 1, "%"},
                                    {0, 100, 1, "%"}, {0, 100, 1, "%"}, {0, 500, 1, "%"},
@@ -45,6 +45,12 @@ constexpr FieldRange kExciterLowFreq[] = {{70, 450, 1, "Hz"}};
 constexpr FieldRange kExciterMidFreq[] = {{800, 5000, 1, "Hz"}};
 constexpr FieldRange kExciterHighFreq[] = {{3200, 18000, 1, "Hz"}};
 constexpr FieldRange kExciterGain[] = {{0, 12, 1, "dB"}};
+
+constexpr std::string_view kRoleNames[] = {"CH-L",   "CH-R",   "CH-SBL", "CH-SBR",
+                                           "CH-SUB", "CH-CEN", "CH-SL",  "CH-SR"};
+constexpr std::string_view kSourceNames[] = {"SPDIF1",    "SPDIF2", "HDMI",
+                                             "Bluetooth", "AUX",    "AUX2"};
+constexpr std::string_view kHdmiNames[] = {"HDMI1", "HDMI2", "HDMI3", "HDMI4"};
 
 constexpr std::array kAllLimits = {
     FieldLimits{micVolume, kPercent},
@@ -86,13 +92,13 @@ constexpr std::array kAllLimits = {
     FieldLimits{musicMute, kSwitch},
     FieldLimits{musicEqSwitch, kSwitch},
     FieldLimits{musicItem21, kItem21},
-    FieldLimits{musicSource, kMusicSource},
+    FieldLimits{musicSource, kMusicSource, kSourceNames},
     FieldLimits{musicNoiseGate, kPercent},
     FieldLimits{outDirectLevel, kPercent},
     FieldLimits{outReverbLevel, kPercent},
     FieldLimits{outEchoLevel, kPercent},
     FieldLimits{outMusicLevel, kPercent},
-    FieldLimits{outRole, kRole},
+    FieldLimits{outRole, kRole, kRoleNames},
     FieldLimits{outEqSwitch, kSwitch},
     FieldLimits{outCompOff, kSwitch},
     FieldLimits{outCompThreshold, kCompThreshold},
@@ -106,7 +112,7 @@ constexpr std::array kAllLimits = {
     FieldLimits{outPhaseInvert, kSwitch},
     FieldLimits{musicAgcOn, kSwitch},
     FieldLimits{musicAgcLevel, kAgcLevel},
-    FieldLimits{hdmiPort, kHdmiPort},
+    FieldLimits{hdmiPort, kHdmiPort, kHdmiNames},
     FieldLimits{sourceLevelHdmi2, kPercent},
     FieldLimits{sourceLevelHdmi3, kPercent},
     FieldLimits{sourceLevelHdmi4, kPercent},
@@ -148,6 +154,16 @@ bool FieldRange::Contains(double v) const {
     }
     const double steps = (v - min) / step;
     return std::fabs(steps - std::round(steps)) <= kGridTolerance;
+}
+
+double FieldRange::Limit(double v) const {
+    const double clamped = std::isfinite(v) ? std::clamp(v, min, max) : min;
+    return step > 0 ? std::clamp(min + std::round((clamped - min) / step) * step, min, max)
+                    : clamped;
+}
+
+double FieldRange::Typed(double v) const {
+    return typedFree ? (std::isfinite(v) ? std::clamp(v, min, max) : min) : Limit(v);
 }
 
 std::string FieldRange::Describe() const {

@@ -2,12 +2,14 @@
 
 #include "controls/CDelayPanel.h"
 #include "controls/CXBmpSlider.h"
+#include "image/TypedValue.h"
 #include "pages/EditHistory.h"
 #include "pages/FieldBinder.h"
 #include "pages/OutputFields.h"
 #include "pages/OutputNavRow.h"
 #include "pages/PageTexts.h"
 #include "pages/UpDownControl.h"
+#include "pages/ValueNote.h"
 #include "protocol/DelayOperations.h"
 #include "shell/Language.h"
 
@@ -258,13 +260,15 @@ bool CDelayDlg::eventFilter(QObject* watched, QEvent* event) {
             for (int c = 0; c < kChannels; ++c) {
                 if (watched == m_rows[Index(c)].delay) {
                     // Text that is not a number reads as 0 and so gives the lowest delay.
-                    double typed = 0;
-                    if (!pagetext::LeadingNumber(m_rows[Index(c)].delay->text(), typed) ||
-                        !std::isfinite(typed)) {
-                        typed = 0;
+                    const TypedValue t =
+                        ReadTypedValue(m_rows[Index(c)].delay->text().toStdString(), "ms");
+                    const double typed = t.ok() ? t.value : 0;
+                    const double kept = std::clamp(typed, double(kMinChannelDelayMs), 100.0);
+                    if (t.ok() && kept != typed) {
+                        NoteLimited(DelayText(typed, LanguageIndex()),
+                                    DelayText(kept, LanguageIndex()), LanguageIndex());
                     }
-                    CommitDelay(c, static_cast<float>(
-                                       std::clamp(typed, double(kMinChannelDelayMs), 100.0)));
+                    CommitDelay(c, static_cast<float>(kept));
                     return true;
                 }
             }

@@ -1,6 +1,7 @@
 #include "pages/EqBandEditor.h"
 
 #include "controls/CXBmpSlider.h"
+#include "image/TypedValue.h"
 #include "pages/EditHistory.h"
 #include "pages/PageTexts.h"
 #include "shell/Language.h"
@@ -23,14 +24,42 @@ namespace {
 
 constexpr int kGainMin = -150;
 constexpr int kGainMax = 150;
-constexpr int kFreqMin = 20;
-constexpr int kFreqMax = 20000;
+constexpr double kFreqMin = 20;
+constexpr double kFreqMax = 20000;
+/// The frequency slider moves logarithmically: 20 Hz at the bottom, 1 kHz in the middle,
+/// 20 kHz at the top, each half in equal ratios per position. Positions are not rounded to
+/// whole Hz, so that each arrow key press moves the band even where positions lie closer
+/// than 1 Hz.
+constexpr double kFreqMiddle = 1000;
+constexpr int kFreqPositions = 1000;
+constexpr int kFreqHalf = kFreqPositions / 2;
 constexpr int kQMin = 10;
 constexpr int kQMaxPeq = 3000;
 constexpr int kQMaxOther = 200;
 constexpr int kFirstTypeId = 1204;
 
 } // namespace
+
+double EqBandEditor::FreqAtPosition(int position) {
+    const int p = std::clamp(position, 0, kFreqPositions);
+    const double hz =
+        p <= kFreqHalf
+            ? kFreqMin * std::pow(kFreqMiddle / kFreqMin, double(p) / kFreqHalf)
+            : kFreqMiddle * std::pow(kFreqMax / kFreqMiddle, double(p - kFreqHalf) / kFreqHalf);
+    return std::clamp(hz, kFreqMin, kFreqMax);
+}
+
+int EqBandEditor::PositionOfFreq(double hz) {
+    if (!std::isfinite(hz)) {
+        return 0;
+    }
+    const double f = std::clamp(hz, kFreqMin, kFreqMax);
+    const double p =
+        f <= kFreqMiddle
+            ? kFreqHalf * std::log(f / kFreqMin) / std::log(kFreqMiddle / kFreqMin)
+            : kFreqHalf + kFreqHalf * std::log(f / kFreqMiddle) / std::log(kFreqMax / kFreqMiddle);
+    return std::clamp(static_cast<int>(std::lround(p)), 0, kFreqPositions);
+}
 
 EqBandEditor::EqBandEditor(QWidget* parent)
     : QWidget(parent), m_number(new QLabel(this)), m_gain(new CXBmpSlider(this, 1209)),
@@ -71,7 +100,7 @@ EqBandEditor::EqBandEditor(QWidget* parent)
         int max;
     };
     const SliderSpec specs[] = {{m_gain, m_gainBox, 1212, kGainMin, kGainMax},
-                                {m_freq, m_freqBox, 1213, kFreqMin, kFreqMax},
+                                {m_freq, m_freqBox, 1213, 0, kFreqPositions},
                                 {m_q, m_qBox, 1214, kQMin, kQMaxPeq}};
     for (const SliderSpec& s : specs) {
         s.slider->SetSkin(CXBmpSlider::Skin::LongVertical);
@@ -93,8 +122,9 @@ EqBandEditor::EqBandEditor(QWidget* parent)
         if (m_freq->Dragging()) {
             BeginGesture();
         }
-        m_freqBox->setText(QStringLiteral("%1Hz").arg(p));
-        emit freqEdited(p);
+        const double hz = FreqAtPosition(p);
+        m_freqBox->setText(pagetext::Hz(hz));
+        emit freqEdited(hz);
     });
     connect(m_q, &CXBmpSlider::sliderChanged, this, [this](int, int p) {
         if (m_q->Dragging()) {
@@ -106,9 +136,9 @@ EqBandEditor::EqBandEditor(QWidget* parent)
     for (CXBmpSlider* s : {m_gain, m_freq, m_q}) {
         connect(s, &CXBmpSlider::sliderReleased, this, [] { EndGesture(); });
     }
-    BoxFinished(m_gainBox, &EqBandEditor::gainEdited);
-    BoxFinished(m_freqBox, &EqBandEditor::freqEdited);
-    BoxFinished(m_qBox, &EqBandEditor::qEdited);
+    BoxFinished(m_gainBox, "dB", &EqBandEditor::gainEdited);
+    BoxFinished(m_freqBox, "Hz", &EqBandEditor::freqEdited);
+    BoxFinished(m_qBox, "", &EqBandEditor::qEdited);
 
     auto* row = new QHBoxLayout(this);
     row->setContentsMargins(0, 0, 0, 0);
@@ -139,15 +169,16 @@ QWidget* EqBandEditor::Frame(int id, QWidget* content) {
     return box;
 }
 
-void EqBandEditor::BoxFinished(QLineEdit* box, void (EqBandEditor::*signal)(double)) {
-    connect(box, &QLineEdit::editingFinished, this, [this, box, signal] {
+void EqBandEditor::BoxFinished(QLineEdit* box, const char* unit,
+                               void (EqBandEditor::*signal)(double)) {
+    connect(box, &QLineEdit::editingFinished, this, [this, box, unit, signal] {
         if (!box->isModified()) {
             return;
         }
         box->setModified(false);
-        double v = 0;
-        if (pagetext::LeadingNumber(box->text(), v)) {
-            emit(this->*signal)(v);
+        const TypedValue typed = ReadTypedValue(box->text().toStdString(), unit);
+        if (typed.ok()) {
+            emit(this->*signal)(typed.value);
         } else {
             // Not a number (or empty): the band keeps its value; the page shows it again.
             emit(this->*signal)(std::nan(""));
@@ -178,7 +209,7 @@ void EqBandEditor::ShowBand(int index, const EqPanelBand& band) {
     m_gain->SetEnabled(gainEditable);
     m_gainBox->setEnabled(gainEditable);
     m_gain->SetPos(std::clamp(static_cast<int>(std::lround(band.gainDb * 10)), kGainMin, kGainMax));
-    m_freq->SetPos(std::clamp(static_cast<int>(std::lround(band.freqHz)), kFreqMin, kFreqMax));
+    m_freq->SetPos(PositionOfFreq(band.freqHz));
     m_q->SetPos(static_cast<int>(std::lround(band.q * 100)));
     m_gainBox->setText(pagetext::SignedDb(band.gainDb));
     m_freqBox->setText(pagetext::Hz(band.freqHz));

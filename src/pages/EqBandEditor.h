@@ -28,6 +28,11 @@ public:
     /// The Q slider's range for a type: 10..3000 for peaking, 10..200 otherwise.
     void SetTypeRange(int type);
 
+    /// The frequency slider's position 0..1000 and the frequency it stands for (logarithmic,
+    /// 1 kHz at 500).
+    static double FreqAtPosition(int position);
+    static int PositionOfFreq(double hz);
+
     CXBmpSlider* GainSlider() const { return m_gain; }
     CXBmpSlider* FreqSlider() const { return m_freq; }
     CXBmpSlider* QSlider() const { return m_q; }
@@ -46,7 +51,8 @@ signals:
 
 private:
     QWidget* Frame(int id, QWidget* content);
-    void BoxFinished(QLineEdit* box, void (EqBandEditor::*signal)(double));
+    /// Reports a finished edit of a box whose values are shown in `unit`.
+    void BoxFinished(QLineEdit* box, const char* unit, void (EqBandEditor::*signal)(double));
 
     QLabel* m_number;
     std::array<QRadioButton*, 5> m_types{};

@@ -2,10 +2,12 @@
 
 #include "controls/CEqPanel.h"
 #include "image/ParamImage.h"
+#include "image/TypedValue.h"
 #include "pages/EditHistory.h"
 #include "pages/EqBandEditor.h"
 #include "pages/EqBandTable.h"
 #include "pages/PageTexts.h"
+#include "pages/ValueNote.h"
 #include "protocol/Equaliser.h"
 
 #include <QEvent>
@@ -181,6 +183,7 @@ void EqSection::ApplyGain(int band, double db) {
         m_panel->SetBandGain(static_cast<float>(db), band);
         Send(band);
         m_panel->update();
+        NoteIfLimited(db, m_panel->Band(band).gainDb, &pagetext::SignedDb, m_table->Language());
     }
     ShowBand(band);
 }
@@ -193,6 +196,7 @@ void EqSection::ApplyFreq(int band, double hz) {
         m_panel->Band(band).freqHz = std::clamp(static_cast<float>(hz), kFreqMin, kFreqMax);
         m_panel->RecalcBand(band);
         Send(band);
+        NoteIfLimited(hz, m_panel->Band(band).freqHz, &pagetext::Hz, m_table->Language());
         m_panel->update();
     }
     ShowBand(band);
@@ -206,26 +210,30 @@ void EqSection::ApplyQ(int band, double q) {
         m_panel->SetBandQ(static_cast<float>(q), band);
         Send(band);
         m_panel->update();
+        NoteIfLimited(q, m_panel->Band(band).q, &pagetext::Q, m_table->Language());
     }
     ShowBand(band);
 }
 
 void EqSection::OnCellEdited(int row, int column, const QString& text) {
     double v = 0;
-    const bool number = pagetext::LeadingNumber(text, v);
+    const auto typed = [&text](const char* unit) {
+        const TypedValue t = ReadTypedValue(text.toStdString(), unit);
+        return t.ok() ? t.value : std::nan("");
+    };
     switch (column) {
     case EqBandTable::kType:
-        ApplyType(row, number ? static_cast<int>(v) : -1);
+        ApplyType(row, pagetext::LeadingNumber(text, v) ? static_cast<int>(v) : -1);
         ShowBand(row); // a name that matches no type leaves the cell as it was
         break;
     case EqBandTable::kGain:
-        ApplyGain(row, number ? v : std::nan(""));
+        ApplyGain(row, typed("dB"));
         break;
     case EqBandTable::kFreq:
-        ApplyFreq(row, number ? v : std::nan(""));
+        ApplyFreq(row, typed("Hz"));
         break;
     case EqBandTable::kQ:
-        ApplyQ(row, number ? v : std::nan(""));
+        ApplyQ(row, typed(""));
         break;
     default:
         break;

@@ -1,6 +1,8 @@
 #include "pages/FieldBinder.h"
 
 #include "controls/CXBmpSlider.h"
+#include "image/TypedValue.h"
+#include "pages/ValueNote.h"
 
 #include <QAbstractButton>
 #include <QAbstractSlider>
@@ -102,10 +104,10 @@ void FieldBinder::Connect(QWidget* widget, const FieldBinding& b) {
         });
     } else if (auto* edit = qobject_cast<QLineEdit*>(widget)) {
         connect(edit, &QLineEdit::editingFinished, this, [this, binding, edit] {
-            bool ok = false;
-            const double v = edit->text().trimmed().toDouble(&ok);
-            if (ok && std::isfinite(v)) {
-                Edit(*binding, v);
+            const TypedValue typed =
+                ReadTypedValue(edit->text().toStdString(), Range(*binding).unit);
+            if (typed.ok()) {
+                EditTyped(*binding, typed.value);
             } else {
                 ShowTarget(*Target(*binding).field, Target(*binding).entry);
             }
@@ -208,11 +210,21 @@ void FieldBinder::Edit(int control, double value) {
 }
 
 void FieldBinder::Edit(const FieldBinding& b, double value) {
-    const FieldTarget t = Target(b);
+    Store(b, Range(b).Limit(value));
+}
+
+void FieldBinder::EditTyped(const FieldBinding& b, double value) {
     const FieldRange& r = Range(b);
-    const double step = StepOf(r);
-    double v = std::clamp(value, r.min, r.max);
-    v = r.min + std::round((v - r.min) / step) * step;
+    const double v = r.Typed(value);
+    if (value < r.min || value > r.max) {
+        NoteLimited(Text(b, value), Text(b, v), m_language);
+    }
+    Store(b, v);
+}
+
+void FieldBinder::Store(const FieldBinding& b, double value) {
+    const FieldTarget t = Target(b);
+    double v = value;
     if (const auto it = m_adjust.find(t.field->slot); it != m_adjust.end() && it->second) {
         v = it->second(v);
     }

@@ -102,6 +102,9 @@ public:
     /// of every changed field show the result.
     void Edit(const FieldBinding& b, double value);
     void Edit(int control, double value);
+    /// A value typed into a box: limited to the range (a note says so when it was outside)
+    /// and put on the step grid unless the field keeps typed values as they are; then as Edit.
+    void EditTyped(const FieldBinding& b, double value);
     /// A change made by a rule (from a hook): stored, sent, recorded in the same step, shown.
     void EditTarget(const MainField& field, int entry, double value);
 
@@ -119,6 +122,8 @@ private:
     void Show(const Attached& a) const;
     void Connect(QWidget* widget, const FieldBinding& b);
     void EndEdit();
+    /// Stores, sends and shows a value already within the range.
+    void Store(const FieldBinding& b, double value);
     static double StepOf(const FieldRange& r);
 
     std::vector<FieldBinding> m_bindings;

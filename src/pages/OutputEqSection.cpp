@@ -3,6 +3,7 @@
 #include "controls/CEqPanel.h"
 #include "controls/CXBmpSlider.h"
 #include "image/ParamImage.h"
+#include "image/TypedValue.h"
 #include "pages/ChannelLink.h"
 #include "pages/EditHistory.h"
 #include "pages/EqBandEditor.h"
@@ -10,6 +11,7 @@
 #include "pages/EqSection.h"
 #include "pages/OutputFields.h"
 #include "pages/PageTexts.h"
+#include "pages/ValueNote.h"
 #include "protocol/Equaliser.h"
 #include "protocol/ParamTable.h"
 
@@ -68,6 +70,7 @@ OutputEqSection::OutputEqSection(CEqPanel* panel, EqBandTable* table, EqBandEdit
         if (m_selected >= 0) {
             // An empty or unreadable box reads as 0 dB.
             m_panel->SetBandGain(std::isfinite(db) ? static_cast<float>(db) : 0.0f, m_selected);
+            NoteIfLimited(db, m_panel->Band(m_selected).gainDb, &pagetext::SignedDb, m_language);
         }
         ApplyEdit(m_selected);
     });
@@ -77,12 +80,14 @@ OutputEqSection::OutputEqSection(CEqPanel* panel, EqBandTable* table, EqBandEdit
             const double v = std::isfinite(hz) ? std::max(hz, double(kFreqMin)) : kFreqMin;
             m_panel->Band(m_selected).freqHz =
                 std::clamp(static_cast<float>(v), kFreqMin, kFreqMax);
+            NoteIfLimited(hz, m_panel->Band(m_selected).freqHz, &pagetext::Hz, m_language);
         }
         ApplyEdit(m_selected);
     });
     connect(m_editor, &EqBandEditor::qEdited, this, [this](double q) {
         if (m_selected >= 0 && std::isfinite(q)) {
             m_panel->SetBandQ(static_cast<float>(q), m_selected);
+            NoteIfLimited(q, m_panel->Band(m_selected).q, &pagetext::Q, m_language);
         }
         ApplyEdit(m_selected);
     });
@@ -321,15 +326,22 @@ void OutputEqSection::OnCellEdited(int row, int column, const QString& text) {
         ChangeBandType(row, text.toInt());
         return;
     }
-    double value = 0;
-    const bool number = pagetext::LeadingNumber(text, value) && std::isfinite(value);
+    const char* unit = column == EqBandTable::kGain   ? "dB"
+                       : column == EqBandTable::kFreq ? "Hz"
+                                                      : "";
+    const TypedValue typed = ReadTypedValue(text.toStdString(), unit);
+    const bool number = typed.ok();
+    const double value = typed.value;
     EqPanelBand& band = m_panel->Band(row);
     if (column == EqBandTable::kGain) {
         m_panel->SetBandGain(number ? static_cast<float>(value) : 0.0f, row);
+        NoteIfLimited(number ? value : 0.0, band.gainDb, &pagetext::SignedDb, m_language);
     } else if (column == EqBandTable::kFreq && number && value != 0) {
         band.freqHz = std::clamp(static_cast<float>(value), kFreqMin, kFreqMax);
+        NoteIfLimited(value, band.freqHz, &pagetext::Hz, m_language);
     } else if (column == EqBandTable::kQ && number) {
         m_panel->SetBandQ(static_cast<float>(value), row);
+        NoteIfLimited(value, band.q, &pagetext::Q, m_language);
     }
     m_panel->RecalcBand(row);
     SendBand(row);

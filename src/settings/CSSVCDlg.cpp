@@ -3,8 +3,10 @@
 #include "controls/CSSVolumePanel.h"
 #include "controls/CXBmpSlider.h"
 #include "image/MainFields.h"
+#include "image/TypedValue.h"
 #include "pages/FieldBinder.h"
 #include "pages/OutputNavRow.h"
+#include "pages/ValueNote.h"
 #include "protocol/CoefficientEncoders.h"
 #include "protocol/ParamSenders.h"
 #include "protocol/PositionTrims.h"
@@ -21,7 +23,6 @@
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
-#include <QRegularExpression>
 #include <QVBoxLayout>
 
 #include <algorithm>
@@ -67,17 +68,20 @@ QString RoomText(int v) {
     return QString::asprintf("%dm", v);
 }
 
-/// The number an edit begins with, as the C library reads it; 0 when there is none.
-double LeadingNumber(const QString& text) {
-    static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?(\d+\.?\d*|\.\d+))"));
-    const QRegularExpressionMatch m = number.match(text);
-    return m.hasMatch() ? m.captured(0).trimmed().toDouble() : 0.0;
+/// The metres typed into an edit ("2.5", "-1 m"); 0 when it holds no number.
+double TypedMetres(const QString& text) {
+    const TypedValue typed = ReadTypedValue(text.toStdString(), "m");
+    return typed.ok() ? typed.value : 0.0;
 }
 
-int LeadingInt(const QString& text) {
-    static const QRegularExpression number(QStringLiteral(R"(^\s*[+-]?\d+)"));
-    const QRegularExpressionMatch m = number.match(text);
-    return m.hasMatch() ? m.captured(0).trimmed().toInt() : 0;
+/// A typed value limited to min..max; a value outside is noted with both shown by text.
+template <typename T, typename Text>
+T Limited(T typed, T min, T max, Text text) {
+    const T kept = std::clamp(typed, min, max);
+    if (kept != typed) {
+        NoteLimited(text(typed), text(kept), LanguageIndex());
+    }
+    return kept;
 }
 
 int Tenths(double v) {
@@ -331,8 +335,8 @@ void CSSVCDlg::TypedPosition(int marker, bool setUpDowns) {
     const double half[] = {m_roomUpDowns[0]->Pos() / 2.0, m_roomUpDowns[1]->Pos() / 2.0};
     float v[2];
     for (std::size_t a = 0; a < 2; ++a) {
-        v[a] =
-            static_cast<float>(std::clamp(LeadingNumber(row.edits[a]->text()), -half[a], half[a]));
+        v[a] = static_cast<float>(
+            Limited(TypedMetres(row.edits[a]->text()), -half[a], half[a], &MetresText));
     }
     ShowMarker(marker, v[0], v[1], setUpDowns);
     MovePositionMarker(marker, v[0], v[1]);
@@ -362,7 +366,9 @@ void CSSVCDlg::Dragged(int marker, float x, float y) {
 void CSSVCDlg::ApplyRoomSize(bool setUpDowns) {
     int size[2];
     for (std::size_t a = 0; a < 2; ++a) {
-        size[a] = std::clamp(LeadingInt(m_roomEdits[a]->text()), kMinRoomMetres, kMaxRoomMetres);
+        const double typed = TypedMetres(m_roomEdits[a]->text());
+        size[a] = Limited(static_cast<int>(std::clamp(typed, -1e6, 1e6)), kMinRoomMetres,
+                          kMaxRoomMetres, &RoomText);
         m_roomEdits[a]->setText(RoomText(size[a]));
         if (setUpDowns) {
             m_roomUpDowns[a]->SetPos(size[a]);

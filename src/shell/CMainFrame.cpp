@@ -3,6 +3,7 @@
 #include "image/ParamImage.h"
 #include "link/ConnectionState.h"
 #include "pages/EditHistory.h"
+#include "pages/ValueNote.h"
 #include "shell/AppSettings.h"
 #include "shell/AppState.h"
 #include "shell/CAboutDlg.h"
@@ -47,6 +48,7 @@ namespace {
 constexpr int kNoticeMs = 1100;
 constexpr int kResetNoticeMs = 2000;
 constexpr int kStatusUpdateMs = 250;
+constexpr int kValueNoteMs = 5000;
 constexpr int kMinCommVersionForMusicVol = 8;
 
 CMainFrame* g_frame = nullptr;
@@ -143,6 +145,8 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     setCentralWidget(m_view);
     BuildStatusBar();
     BuildEditActions();
+    // A typed value that was out of range is noted in the status bar.
+    SetValueNoteSink([this](const QString& text) { ShowStatusMessage(text, kValueNoteMs); });
 
     connect(m_ribbon, &CRibbon::command, this, &CMainFrame::OnCommand);
     connect(m_ribbon, &CRibbon::recentFileChosen, this, &CMainFrame::OnRecentFile);
@@ -167,6 +171,7 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
 
 CMainFrame::~CMainFrame() {
     SetEditHistory(nullptr);
+    SetValueNoteSink(nullptr);
     qApp->removeEventFilter(this);
     if (g_frame == this) {
         g_frame = nullptr;

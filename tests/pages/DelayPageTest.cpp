@@ -1,4 +1,5 @@
 #include "OutputPageTestUtil.h"
+#include "ValueNotes.h"
 
 #include "controls/CDelayPanel.h"
 #include "image/ParamImage.h"
@@ -106,6 +107,31 @@ TEST_F(DelayPageTest, TypedDelaysAreLimitedStoredAndSentAsSamples) {
         }
         EXPECT_EQ(m_page->UpDown(2)->Pos(), static_cast<int>(c.stored * 10.0f + 0.001f));
         EXPECT_NEAR(m_page->Panel()->ChannelAt(2).value, c.stored, 0.01) << c.typed;
+    }
+}
+
+TEST_F(DelayPageTest, TypedDelaysTakeUnitsAndSayWhenTheyWereLimited) {
+    struct Case {
+        const char* typed;
+        float stored;
+        bool noted;
+    };
+    const Case cases[] = {
+        {"0.05 s", 50.0f, false}, {"7.5 ms", 7.5f, false}, {"150", 100.0f, true},
+        {"0.2ms", 1.5f, true},    {"abc", 1.5f, false}, // no number: the lowest delay, as before,
+                                                        // without a note
+    };
+    for (const Case& c : cases) {
+        GetParamImage().SetFloat(outDelay, 2, 20.0f);
+        m_page->RefreshFromImage();
+        test::ValueNotes notes;
+        Type(2, QString::fromUtf8(c.typed));
+        EXPECT_FLOAT_EQ(GetParamImage().Float(outDelay, 2), c.stored) << c.typed;
+        const QStringList said = notes.Take();
+        ASSERT_EQ(said.size(), c.noted ? 1 : 0) << c.typed;
+        if (c.noted) {
+            EXPECT_TRUE(said[0].endsWith(m_page->DelayBox(2)->text())) << said[0].toStdString();
+        }
     }
 }
 

@@ -1,3 +1,4 @@
+#include "ValueNotes.h"
 #include "controls/ControlTestUtil.h"
 #include "protocol/RecordingSink.h"
 
@@ -104,6 +105,46 @@ TEST_F(EffectsPageTest, AnEmptyFrequencyBoxLeavesTheFrequency) {
         EXPECT_EQ(freq->text(), QString::asprintf("%.0fHz", before));
     }
     EXPECT_TRUE(sink.Commands().empty());
+}
+
+TEST_F(EffectsPageTest, BoxesAndListCellsTakeUnitsAndSayWhenAValueWasLimited) {
+    GetParamImage().WriteBand(2, 9, 0.0, 1000, 1.0, 1);
+    m_page->LoadEq();
+    m_page->SelectBand(2);
+    EqBandTable* table = m_page->BandList();
+    struct Case {
+        bool cell; // the list's cell, else the editor's box
+        int column;
+        const char* typed;
+        double stored;
+        const char* note; // empty: none
+    };
+    const Case cases[] = {
+        {false, EqBandTable::kFreq, "2k", 2000, ""},
+        {true, EqBandTable::kFreq, "3 kHz", 3000, ""},
+        {true, EqBandTable::kFreq, "30000", 20000, "30000Hz 超出范围，已设为 20000Hz"},
+        {false, EqBandTable::kGain, "+3dB", 3, ""},
+        {true, EqBandTable::kGain, "16", 15, "+16.0dB 超出范围，已设为 +15.0dB"},
+        {true, EqBandTable::kQ, "0.05", 0.1, "0.05 超出范围，已设为 0.10"},
+    };
+    for (const Case& c : cases) {
+        test::ValueNotes notes;
+        if (c.cell) {
+            emit table->cellEdited(2, c.column, QString::fromUtf8(c.typed));
+        } else {
+            QLineEdit* box = c.column == EqBandTable::kFreq ? m_page->BandEditor()->FreqBox()
+                                                            : m_page->BandEditor()->GainBox();
+            box->setText(QString::fromUtf8(c.typed));
+            box->setModified(true);
+            emit box->editingFinished();
+        }
+        const EqBand band = GetParamImage().ReadBand(2, 9);
+        const double stored = c.column == EqBandTable::kFreq   ? band.freqHz
+                              : c.column == EqBandTable::kGain ? band.gainDb
+                                                               : band.q;
+        EXPECT_NEAR(stored, c.stored, 0.01) << c.typed;
+        notes.Expect(c.note, c.typed);
+    }
 }
 
 TEST_F(EffectsPageTest, SelectBandSevenDoesNothingAndDeselectShowsTheList) {

@@ -1,4 +1,5 @@
 #include "OutputPageTestUtil.h"
+#include "ValueNotes.h"
 
 #include "controls/CEqPanel.h"
 #include "controls/CXBmpSlider.h"
@@ -24,6 +25,7 @@
 
 #include <gtest/gtest.h>
 
+#include <cmath>
 #include <set>
 
 namespace kv {
@@ -311,6 +313,79 @@ TEST_F(OutputPageTest, BandEditorBoxesFollowTheirRules) {
     type(editor->GainBox(), "-4.5");
     EXPECT_NEAR(GetParamImage().ReadBand(5, 4).gainDb, -4.5, 0.05);
     EXPECT_EQ(BandWritesOf(sink).biquads.count({7, 4}), 0u);
+}
+
+TEST_F(OutputPageTest, BandBoxesTakeUnitsAndSayWhenAValueWasLimited) {
+    m_page->SelectBand(4);
+    auto* editor = m_page->findChild<EqBandEditor*>();
+    enum Box { kFreq, kGain, kQ };
+    struct Case {
+        Box box;
+        const char* typed;
+        double stored;
+        const char* shown;
+        const char* note; // empty: none
+    };
+    const Case cases[] = {
+        {kFreq, "2k", 2000, "2000Hz", ""},
+        {kFreq, "2.5 kHz", 2500, "2500Hz", ""},
+        {kFreq, "440Hz", 440, "440Hz", ""},
+        {kFreq, "30000", 20000, "20000Hz", "30000Hz is out of range: set to 20000Hz"},
+        {kGain, "+3dB", 3, "+3.0dB", ""},
+        {kGain, "-20 dB", -15, "-15.0dB", "-20.0dB is out of range: set to -15.0dB"},
+        {kQ, "40", 30, "30.00", "40.00 is out of range: set to 30.00"},
+    };
+    for (const Case& c : cases) {
+        test::ValueNotes notes;
+        QLineEdit* box = c.box == kFreq   ? editor->FreqBox()
+                         : c.box == kGain ? editor->GainBox()
+                                          : editor->QBox();
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromUtf8(c.typed));
+        QTest::keyClick(box, Qt::Key_Return);
+        const EqBand band = GetParamImage().ReadBand(5, 4);
+        const double stored = c.box == kFreq ? band.freqHz : c.box == kGain ? band.gainDb : band.q;
+        EXPECT_NEAR(stored, c.stored, 0.01) << c.typed;
+        EXPECT_EQ(box->text(), QString::fromUtf8(c.shown)) << c.typed;
+        notes.Expect(c.note, c.typed);
+    }
+}
+
+TEST_F(OutputPageTest, FrequencySliderIsLogarithmicWithOneKilohertzInTheMiddle) {
+    m_page->SelectBand(4);
+    auto* editor = m_page->findChild<EqBandEditor*>();
+    CXBmpSlider* slider = editor->FreqSlider();
+    struct Case {
+        const char* typed;
+        int position;
+    };
+    const Case cases[] = {{"20", 0}, {"1000", slider->Maximum() / 2}, {"20000", slider->Maximum()}};
+    for (const Case& c : cases) {
+        QLineEdit* box = editor->FreqBox();
+        box->setFocus();
+        box->selectAll();
+        QTest::keyClicks(box, QString::fromUtf8(c.typed));
+        QTest::keyClick(box, Qt::Key_Return);
+        EXPECT_EQ(slider->Pos(), c.position) << c.typed;
+    }
+    // From the bottom, every arrow press moves the band up, in ratios not in hertz (the band
+    // record keeps whole hertz).
+    slider->setFocus();
+    QTest::keyClick(slider, Qt::Key_Home);
+    double previous = Panel()->Band(4).freqHz;
+    EXPECT_NEAR(previous, 20.0, 0.01);
+    for (int press = 1; press <= 3; ++press) {
+        QTest::keyClick(slider, Qt::Key_Up);
+        const double now = Panel()->Band(4).freqHz;
+        EXPECT_GT(now, previous) << press;
+        EXPECT_EQ(slider->Pos(), press);
+        EXPECT_NEAR(GetParamImage().ReadBand(5, 4).freqHz, now, 0.5) << press;
+        previous = now;
+    }
+    QTest::keyClick(slider, Qt::Key_PageUp);
+    EXPECT_NEAR(Panel()->Band(4).freqHz / previous, std::pow(50.0, 10.0 / (slider->Maximum() / 2)),
+                1e-4);
 }
 
 TEST_F(OutputPageTest, BadStoredValuesAreShownAsTheNearestChoiceWithoutSending) {
