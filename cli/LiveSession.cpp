@@ -19,6 +19,8 @@
 #include <ostream>
 #include <stdexcept>
 
+#include <utility>
+
 namespace kv::cli {
 
 namespace {
@@ -191,8 +193,7 @@ int LiveSession::CheckReadAll(const ReadAllOutcome& read) {
                  << " attempts; nothing was written\n";
         return kExitNoProcessor;
     case ReadAllResult::Disconnected:
-        m_io.err << "kvctl: processor lost\n";
-        return kExitNoProcessor;
+        return ReportLost();
     default: // the identity is checked by the caller
         return kExitOk;
     }
@@ -210,10 +211,16 @@ int LiveSession::CheckAnswered(int failures, const char* what) {
     return kExitOk;
 }
 
+int LiveSession::ReportLost() {
+    if (!std::exchange(m_lostReported, true)) {
+        m_io.err << "kvctl: processor lost\n";
+    }
+    return kExitNoProcessor;
+}
+
 int LiveSession::CheckLink() {
     if (g_bDeviceConnected.load() == 0 || g_bReadThreadEnd.load() != 0) {
-        m_io.err << "kvctl: processor lost\n";
-        return kExitNoProcessor;
+        return ReportLost();
     }
     return kExitOk;
 }

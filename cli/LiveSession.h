@@ -53,6 +53,8 @@ public:
     sim::Simulator* InProcessSimulator() const { return m_sim.get(); }
 
 private:
+    /// Prints "processor lost" the first time; kExitNoProcessor.
+    int ReportLost();
     const LiveOptions& m_options;
     Io& m_io;
     hid::HidBackendList m_previousBackends;
@@ -61,6 +63,7 @@ private:
     std::shared_ptr<sim::InProcessBus> m_bus;
     std::string m_simPath;
     bool m_backendsReplaced = false;
+    bool m_lostReported = false; ///< "processor lost" is printed once per session
 };
 
 } // namespace kv::cli

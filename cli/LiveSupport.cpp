@@ -108,7 +108,9 @@ int RunLive(Io& io, const std::function<int(LiveSession&)>& body) {
 }
 
 std::optional<int> ParseMode(const std::string& text) {
-    const auto n = ParseInt(text);
+    // "M2" as the window shows the mode, or the number alone.
+    const bool labelled = text.size() > 1 && (text[0] == 'M' || text[0] == 'm');
+    const auto n = ParseInt(labelled ? text.substr(1) : text);
     if (!n || *n < 1 || *n > kModes) {
         return std::nullopt;
     }
@@ -117,95 +119,6 @@ std::optional<int> ParseMode(const std::string& text) {
 
 std::string ModeLabel(int mode) {
     return mode >= 0 && mode < kModes ? "M" + std::to_string(mode + 1) : "--";
-}
-
-std::optional<FieldRef> ParseFieldRef(const std::string& text, Io& io) {
-    std::string name = text;
-    std::optional<long> index;
-    if (const auto open = text.find('['); open != std::string::npos) {
-        if (text.back() != ']') {
-            BadInput(io, "field index must be written FIELD[INDEX]");
-            return std::nullopt;
-        }
-        name = text.substr(0, open);
-        index = ParseInt(text.substr(open + 1, text.size() - open - 2));
-        if (!index) {
-            BadInput(io, "field index must be a whole number");
-            return std::nullopt;
-        }
-    }
-    const MainField* field = FindMainField(name);
-    if (field == nullptr) {
-        BadInput(io, "unknown field '" + name + "' (kvctl fields lists them)");
-        return std::nullopt;
-    }
-    if (!index && field->count > 1) {
-        BadInput(io, name + " has " + std::to_string(field->count) + " entries: use " + name +
-                         "[0.." + std::to_string(field->count - 1) + "]");
-        return std::nullopt;
-    }
-    const long entry = index.value_or(0);
-    if (entry < 0 || entry >= field->count) {
-        BadInput(io, name + " has no entry " + std::to_string(entry) + " (entries 0.." +
-                         std::to_string(field->count - 1) + ")");
-        return std::nullopt;
-    }
-    return FieldRef{field, static_cast<int>(entry)};
-}
-
-bool IsSent(const MainField& field, int entry) {
-    const int slot = field.SlotOf(entry);
-    for (const ParamRow& row : ParamRows()) {
-        if (row.wire == Wire::Dynamics) {
-            const DynamicsSlots s = DynamicsSlotsOf(row);
-            if (slot == s.threshold || slot == s.ratio || slot == s.attack || slot == s.release) {
-                return true;
-            }
-        } else if (row.field->SlotOf(row.entry) == slot) {
-            return true;
-        }
-    }
-    return false;
-}
-
-std::optional<std::int32_t> SlotValue(const FieldRef& ref, const std::string& text, Io& io) {
-    const std::string name(ref.field->name);
-    const auto v = ParseNumber(text);
-    if (!v) {
-        BadInput(io, "'" + text + "' is not a number (" + name + ")");
-        return std::nullopt;
-    }
-    const FieldLimits* limits = FindFieldLimits(*ref.field);
-    if (limits == nullptr) {
-        BadInput(io, name + " has no value range");
-        return std::nullopt;
-    }
-    const FieldRange& range = limits->Range(ref.entry);
-    if (!range.Contains(*v)) {
-        BadInput(io, text + " is out of range for " + name + ": " + range.Describe());
-        return std::nullopt;
-    }
-    if (ref.field->IsFloat()) {
-        return std::bit_cast<std::int32_t>(static_cast<float>(*v));
-    }
-    const auto whole = static_cast<std::int32_t>(std::lround(*v));
-    return ref.field->encoding == SlotEncoding::X100Flag ? whole * 100 : whole;
-}
-
-double UserValue(const MainField& field, std::int32_t slot) {
-    if (field.IsFloat()) {
-        return std::bit_cast<float>(slot);
-    }
-    return field.encoding == SlotEncoding::X100Flag ? (slot != 0 ? 1 : 0) : slot;
-}
-
-std::string NumberText(double value) {
-    char buffer[32];
-    const auto single = static_cast<float>(value);
-    const auto res = static_cast<double>(single) == value
-                         ? std::to_chars(buffer, buffer + sizeof buffer, single)
-                         : std::to_chars(buffer, buffer + sizeof buffer, value);
-    return std::string(buffer, res.ptr);
 }
 
 } // namespace kv::cli

@@ -58,7 +58,13 @@ struct Found {
     std::string path;
     std::string backend;
     UsbId id;
+    std::string busy; ///< who holds it when another program does; empty: free
 };
+
+/// The reason an open failed when it says another program holds the processor.
+bool SaysBusy(const std::string& why) {
+    return why.find("in use by another program") != std::string::npos;
+}
 
 int List(Args args, Io& io) {
     if (!Positional(args).empty()) {
@@ -83,6 +89,13 @@ int List(Args args, Io& io) {
             // listed by the system but cannot be used.
             hid::SetLastOpenError({});
             const auto device = backend->Open(i.path);
+            if (!device && SaysBusy(hid::LastOpenError())) {
+                found.push_back({i.path,
+                                 std::string(backend->Name()),
+                                 {i.vendorId, i.productId},
+                                 hid::LastOpenError()});
+                continue;
+            }
             if (!device) {
                 ++skipped;
                 if (verbose) {
@@ -96,7 +109,7 @@ int List(Args args, Io& io) {
                 continue;
             }
             device->Close();
-            found.push_back({i.path, std::string(backend->Name()), {i.vendorId, i.productId}});
+            found.push_back({i.path, std::string(backend->Name()), {i.vendorId, i.productId}, ""});
         }
     }
     if (HasOption("--json")) {
@@ -104,12 +117,14 @@ int List(Args args, Io& io) {
         for (const auto& f : found) {
             json.push_back({{"path", EscapeInvalidUtf8(f.path)},
                             {"backend", f.backend},
-                            {"usbId", FormatUsbId(f.id)}});
+                            {"usbId", FormatUsbId(f.id)},
+                            {"busy", !f.busy.empty()}});
         }
         io.out << json.dump(2) << "\n";
     } else {
         for (const auto& f : found) {
-            io.out << f.path << "  (" << f.backend << ", " << FormatUsbId(f.id) << ")\n";
+            io.out << f.path << "  (" << f.backend << ", " << FormatUsbId(f.id) << ")"
+                   << (f.busy.empty() ? "" : "  busy: " + f.busy) << "\n";
         }
     }
     if (found.empty()) {
@@ -159,6 +174,23 @@ int Info(Args args, Io& io) {
     });
 }
 
+/// Every main field by name, each value as kvctl get prints it.
+nlohmann::ordered_json MainFieldsJson(const ParamImage& image) {
+    nlohmann::ordered_json main = nlohmann::ordered_json::object();
+    for (const MainField& field : AllMainFields()) {
+        if (field.count == 1) {
+            main[std::string(field.name)] = ValueJson(image, {&field, 0});
+            continue;
+        }
+        auto entries = nlohmann::ordered_json::array();
+        for (int e = 0; e < field.count; ++e) {
+            entries.push_back(ValueJson(image, {&field, e}));
+        }
+        main[std::string(field.name)] = std::move(entries);
+    }
+    return main;
+}
+
 /// The band records by equaliser group and band, as kvctl eq addresses them.
 nlohmann::ordered_json GroupedBands(const ParamImage& image) {
     nlohmann::ordered_json groups = nlohmann::ordered_json::object();
@@ -202,7 +234,7 @@ int Dump(Args args, Io& io) {
         }
         json["machineSettings"] = settings;
         nlohmann::ordered_json whole = ImageToJson(image);
-        json["main"] = std::move(whole["main"]);
+        json["main"] = MainFieldsJson(image);
         json["bands"] = GroupedBands(image);
         auto trims = nlohmann::ordered_json::object();
         for (int ch = 0; ch < kOutputChannels; ++ch) {
@@ -220,9 +252,28 @@ nlohmann::ordered_json RangeJson(const FieldRange& r) {
     return {{"min", r.min}, {"max", r.max}, {"step", r.step}, {"unit", r.unit}};
 }
 
+/// A range as fields lists it: with the names of a selector's values.
+std::string RangeText(const FieldRange& r, const MainField& f) {
+    std::string names;
+    for (const std::string_view n : ChoiceNames(f)) {
+        names += (names.empty() ? "" : " ") + std::string(n);
+    }
+    return names.empty() ? r.Describe() : names + " (or " + r.Describe() + ")";
+}
+
 int Fields(Args args, Io& io) {
     if (!Positional(args).empty()) {
-        return BadInput(io, "usage: kvctl fields [--json]");
+        return BadInput(io, "usage: kvctl fields [--json] [--values FIELD]");
+    }
+    if (const auto name = OptionValue("--values")) {
+        const MainField* field = FindFieldAnyCase(name->substr(0, name->find('[')));
+        if (field == nullptr) {
+            return BadInput(io, "unknown field '" + *name + "' (kvctl fields lists them)");
+        }
+        for (const std::string& word : ValueWords(*field)) {
+            io.out << word << "\n";
+        }
+        return kExitOk;
     }
     const bool json = HasOption("--json");
     auto list = nlohmann::ordered_json::array();
@@ -232,16 +283,24 @@ int Fields(Args args, Io& io) {
             continue; // kept in the image and files only; kvctl set cannot change it
         }
         const bool perEntry = limits.ranges.size() > 1;
+        const auto range = [&f](int e) { return UserRange({&f, e}); };
         if (json) {
             nlohmann::ordered_json item = {{"name", f.name}, {"entries", f.count}};
             if (perEntry) {
                 auto ranges = nlohmann::ordered_json::array();
                 for (int e = 0; e < f.count; ++e) {
-                    ranges.push_back(RangeJson(limits.Range(e)));
+                    ranges.push_back(RangeJson(range(e)));
                 }
                 item["ranges"] = std::move(ranges);
             } else {
-                item.update(RangeJson(limits.Range(0)));
+                item.update(RangeJson(range(0)));
+            }
+            if (const auto names = ChoiceNames(f); !names.empty()) {
+                auto choices = nlohmann::ordered_json::array();
+                for (const std::string_view n : names) {
+                    choices.push_back(std::string(n));
+                }
+                item["choices"] = std::move(choices);
             }
             list.push_back(std::move(item));
             continue;
@@ -253,14 +312,14 @@ int Fields(Args args, Io& io) {
         char line[160];
         if (!perEntry) {
             std::snprintf(line, sizeof line, "%-28s %s", name.c_str(),
-                          limits.Range(0).Describe().c_str());
+                          RangeText(range(0), f).c_str());
             io.out << line << "\n";
             continue;
         }
         io.out << name << "\n";
         for (int e = 0; e < f.count; ++e) {
             std::snprintf(line, sizeof line, "  [%d]%-23s %s", e, "",
-                          limits.Range(e).Describe().c_str());
+                          RangeText(range(e), f).c_str());
             io.out << line << "\n";
         }
     }
@@ -268,13 +327,6 @@ int Fields(Args args, Io& io) {
         io.out << list.dump(2) << "\n";
     }
     return kExitOk;
-}
-
-std::string ValueText(const ParamImage& image, const FieldRef& ref) {
-    if (ref.field->IsFloat()) {
-        return NumberText(image.Float(*ref.field, ref.entry));
-    }
-    return NumberText(UserValue(*ref.field, image.Int(*ref.field, ref.entry)));
 }
 
 int Get(Args args, Io& io) {
@@ -393,9 +445,10 @@ int Watch(Args args, Io& io) {
 constexpr std::array kCommands = {
     Command{"", "list", "list [--json] [--verbose]  the processors found, with their paths", List,
             "Lists the processors that can be opened: on USB (hidraw) and kvsim simulators on\n"
-            "the virtual bus. Give a path to --device to choose one of several.\n"
+            "the virtual bus; one another program holds is listed with \"busy\" and who has it.\n"
+            "Give a path to --device to choose one of several.\n"
             "options:\n"
-            "  --json                    as a JSON array of {path, backend, usbId}\n"
+            "  --json                    as a JSON array of {path, backend, usbId, busy}\n"
             "  --verbose                 also say which entries were skipped and why\n"
             "Nothing found: check the cable, the udev rule (see the README), KV_USB_ID,\n"
             "or run kvsim for a simulated processor.\n",
@@ -406,18 +459,24 @@ constexpr std::array kCommands = {
             "--json"},
     Command{"", "dump", "dump                      the processor's image as JSON", Dump,
             "Reads every parameter and prints them: identity, current mode, mode names,\n"
-            "machineSettings by name, main fields by name (as kvctl fields lists them),\n"
+            "machineSettings by name, main fields by name (each value as kvctl get prints\n"
+            "it: in the unit the application shows, selectors by name),\n"
             "bands by equaliser group and band (as kvctl eq takes them), extensionTrimDb by\n"
             "channel, routing as the room geometry, tail.\n"},
-    Command{"", "fields", "fields [--json]           every settable field with its range", Fields,
+    Command{"", "fields", "fields [--json] [--values FIELD]  every settable field with its range",
+            Fields,
             "Lists the fields kvctl set and get take: name, index range, value range, step\n"
-            "and unit (the ranges the application's sliders allow).\n"
+            "and unit (the ranges the application's sliders allow, in the units it shows),\n"
+            "and the names a selector's values take (roles, sources).\n"
             "options:\n"
-            "  --json                    as a JSON array\n",
-            "--json"},
+            "  --json                    as a JSON array\n"
+            "  --values FIELD            only the words FIELD's VALUE takes besides numbers,\n"
+            "                            one a line: names, or on/off, yes/no, true/false\n",
+            "--json --values="},
     Command{"", "get", "get FIELD[INDEX]... [--file FILE.amod]  print field values", Get,
             "Prints the value of each field from the processor (after reading everything\n"
-            "from it) or, with --file, from a mode file; in the unit kvctl set takes.\n"
+            "from it) or, with --file, from a mode file; in the unit kvctl set takes, and\n"
+            "selectors by name (as kvctl dump prints them).\n"
             "options:\n"
             "  --file FILE.amod          read the mode file instead of the processor\n",
             "--file="},

@@ -14,6 +14,7 @@
 #include <fcntl.h>
 #include <filesystem>
 #include <fstream>
+#include <map>
 #include <random>
 #include <set>
 #include <spawn.h>
@@ -190,7 +191,7 @@ TEST(KvctlLiveTest, SetEqAndModeChangeTheProcessor) {
     EXPECT_EQ(m2["main"]["outGain"][5], 450);
     EXPECT_EQ(m2["main"]["echoTime"][1], 130.0);
     EXPECT_EQ(m2["main"]["micToChannelA"][0], 0);
-    EXPECT_EQ(m2["main"]["micToChannelB"][0], 100);
+    EXPECT_EQ(m2["main"]["micToChannelB"][0], 1); // a switch, as get prints it
     EXPECT_NEAR(m2["main"]["exciterLowFreq"].get<double>(), 120.005, 1e-4);
     EXPECT_EQ(m2["bands"]["4"][0]["gainDb"], 3.0); // music band 0
     EXPECT_EQ(m2["bands"]["4"][0]["freqHz"], 1000);
@@ -213,7 +214,17 @@ TEST(KvctlLiveTest, ExitCodes) {
         {"set micVolume 999", 2}, // out of range: refused before connecting
         {"set micVolume -5", 2},
         {"set micVolume 100000", 2},
-        {"set micVolume 50.5", 2},
+        {"set micVolume 50.5", 4}, // between steps: taken as 51, then no processor
+        {"set micVolme 50", 2},
+        {"set micMute maybe", 2},
+        {"set outRole[0] CH-XX", 2},
+        {"eq music 0 0 1000 1 PEQ", 2}, // named equalisers count bands from 1
+        {"eq music 11 0 1000 1 PEQ", 2},
+        {"eq music 1 0 1000 1 BOGUS", 2},
+        {"eq music 1 3Hz 1000 1 PEQ", 2},
+        {"eq music 1 +3dB 2k 1.4 peq", 4},
+        {"mode recall M5", 2},
+        {"mode recall M2", 4},
         {"set outDelay[0] 9999", 2},
         {"set outGain[4] 450", 2},       // only CH6 goes to 500 %
         {"set micBassBoostOnCopy 1", 2}, // not sent to the processor
@@ -372,7 +383,7 @@ TEST(KvctlReference, GetAfterSetRoundTrips) {
         {"outDelay[3]", "12.5"},
         {"echoTime[0]", "130"},
         {"outGain[5]", "450"},
-        {"reverbTime[1]", "37"},
+        {"reverbTime[1]", "1875"},
         {"micToChannelA[2]", "0"},
         {"outCompThreshold[6]", "-20"},
     };
@@ -459,18 +470,129 @@ TEST(KvctlReference, ASecondProgramOnTheProcessorIsToldWhoHasIt) {
     for (const char* args : {"info", "set micVolume 50", "save busy.amod"}) {
         const Result busy = Kvctl(dir, args);
         EXPECT_EQ(busy.code, 4) << args;
-        EXPECT_NE(busy.err.find("kvctl: busy: the processor is in use by another program " +
-                                ownerText),
-                  std::string::npos)
+        EXPECT_NE(
+            busy.err.find("kvctl: busy: the processor is in use by another program " + ownerText),
+            std::string::npos)
             << args << ": " << busy.err;
     }
     EXPECT_FALSE(fs::exists(dir / "busy.amod"));
-    const Result listed = Kvctl(dir, "list --verbose");
-    EXPECT_NE(listed.err.find(ownerText), std::string::npos) << listed.err;
+    const Result listed = Kvctl(dir, "list");
+    EXPECT_EQ(listed.code, 0) << listed.err;
+    EXPECT_NE(listed.out.find(sim.Socket()), std::string::npos) << listed.out;
+    EXPECT_NE(listed.out.find("busy: the processor is in use by another program " + ownerText),
+              std::string::npos)
+        << listed.out;
+    const auto listedJson = nlohmann::json::parse(Kvctl(dir, "list --json").out, nullptr, false);
+    ASSERT_TRUE(listedJson.is_array() && listedJson.size() == 1u) << listedJson;
+    EXPECT_EQ(listedJson[0]["busy"], true);
 
     ::close(owner); // the first program goes: the next one is served at once
     const Result info = Kvctl(dir, "info");
     EXPECT_EQ(info.code, 0) << info.err;
+}
+
+TEST(KvctlReference, SetTakesTheFormsTheApplicationShowsAndGetAndDumpAgree) {
+    TempDir dir;
+    Kvsim sim(dir, {});
+    ASSERT_TRUE(sim.Ready());
+    struct Case {
+        const char* set;   // FIELD VALUE as typed
+        const char* field; // the field as get names it
+        const char* shown; // what set prints
+        const char* read;  // what get and dump then show (null: the same)
+    };
+    const Case cases[] = {
+        // Between steps: sent as typed, 592 samples, which the processor holds as 12.333 ms.
+        {"OUTDELAY[1] 12.34ms", "outDelay[1]", "12.34", "12.333333"},
+        {"micVolume 50.4", "micVolume", "50", nullptr}, // the nearest whole percent
+        {"exciterMidFreq 2k", "exciterMidFreq", "2000", "2000.005"},
+        {"outCompThreshold[0] -20dB", "outCompThreshold[0]", "-20", nullptr},
+        {"outCompRatio[0] 4:1", "outCompRatio[0]", "4", nullptr},
+        {"musicVolume 85%", "musicVolume", "85", nullptr},
+        {"micMute on", "micMute", "1", nullptr},
+        {"micToChannelA[1] off", "micToChannelA[1]", "0", nullptr},
+        {"echoMute YES", "echoMute", "1", nullptr},
+        {"outRole[2] ch-sbl", "outRole[2]", "CH-SBL", nullptr},
+        {"outRole[3] 5", "outRole[3]", "CH-CEN", nullptr},
+        {"musicSource Bluetooth", "musicSource", "Bluetooth", nullptr},
+        {"reverbTime[0] 2520ms", "reverbTime[0]", "2520", nullptr},
+        {"reverbTime[0] '1.2 s'", "reverbTime[0]", "1181", nullptr}, // the nearest step: 23
+        {"reverbTime[1] 37", "reverbTime[1]", "1875", nullptr},      // the old step form
+    };
+    for (const Case& c : cases) {
+        const Result set = Kvctl(dir, std::string("set ") + c.set);
+        ASSERT_EQ(set.code, 0) << c.set << ": " << set.err;
+        EXPECT_EQ(set.out, std::string(c.field) + " = " + c.shown + "\n") << c.set;
+        const Result got = Kvctl(dir, std::string("get ") + c.field);
+        EXPECT_EQ(got.out, std::string(c.read ? c.read : c.shown) + "\n")
+            << c.set << ": " << got.err;
+    }
+    // dump shows the last value set of each field as get does.
+    std::map<std::string, std::string> last;
+    for (const Case& c : cases) {
+        last[c.field] = c.read ? c.read : c.shown;
+    }
+    const auto dump = Dump(dir);
+    ASSERT_FALSE(dump.is_discarded());
+    for (const auto& [field, shown] : last) {
+        const auto open = field.find('[');
+        auto value = dump["main"][field.substr(0, open)];
+        if (open != std::string::npos) {
+            value = value[std::stoul(field.substr(open + 1))];
+        }
+        EXPECT_EQ(value.is_string() ? value.get<std::string>() : value.dump(), shown) << field;
+    }
+    // A delay typed between steps is sent as the application sends it: 12.34 ms, 592 samples.
+    const Result traced = Kvctl(dir, "--sim --trace t.txt set outDelay[0] 12.34");
+    ASSERT_EQ(traced.code, 0) << traced.err;
+    EXPECT_NE(Slurp(dir / "t.txt").find("> 09 00 05 12 01 00 00 02 50 00"), std::string::npos)
+        << Slurp(dir / "t.txt");
+}
+
+TEST(KvctlReference, EqTakesNamedEqualisersWithTheBandsTheApplicationShows) {
+    TempDir dir;
+    Kvsim sim(dir, {});
+    ASSERT_TRUE(sim.Ready());
+    for (const char* args : {"eq music 1 +3dB 1kHz 1.414 PEQ", "eq CH2 10 0 2.5k 0.7 lp",
+                             "eq echoB 7 -4 500Hz 2 HS", "eq 4 9 1.5 8000 1 4"}) {
+        const Result r = Kvctl(dir, args);
+        EXPECT_EQ(r.code, 0) << args << ": " << r.err;
+    }
+    const auto dump = Dump(dir);
+    ASSERT_FALSE(dump.is_discarded());
+    const auto expect = [&](const char* group, int band, double gain, int freq, int type) {
+        const auto& b = dump["bands"][group][band];
+        EXPECT_NEAR(b["gainDb"].get<double>(), gain, 0.05) << group << " " << band;
+        EXPECT_EQ(b["freqHz"], freq) << group << " " << band;
+        EXPECT_EQ(b["type"], type) << group << " " << band;
+    };
+    expect("4", 0, 3.0, 1000, 1);  // music band 1
+    expect("6", 9, 0.0, 2500, 2);  // CH2's crossover, the list's row 10
+    expect("2", 13, -4.0, 500, 5); // echo B's band 7
+    expect("4", 9, 1.5, 8000, 4);  // the older form: group 4, band 9 from 0
+}
+
+TEST(KvctlReference, MistypedFieldsGetTheNearestNameAndAProcessorLostIsSaidOnce) {
+    TempDir dir;
+    const Result typo = Kvctl(dir, "set micVolme 50");
+    EXPECT_EQ(typo.code, 2);
+    EXPECT_NE(typo.err.find("unknown field 'micVolme'; did you mean micVolume?"), std::string::npos)
+        << typo.err;
+    const Result far = Kvctl(dir, "get qqqqqqqq");
+    EXPECT_EQ(far.err.find("did you mean"), std::string::npos) << far.err;
+    const Result choice = Kvctl(dir, "set musicSource CD");
+    EXPECT_NE(choice.err.find("SPDIF1, SPDIF2, HDMI, Bluetooth, AUX, AUX2"), std::string::npos)
+        << choice.err;
+
+    // The processor goes away after the read-all, while the setting is sent.
+    const Result lost = Kvctl(dir, "--sim --sim-fault disconnect-after=69 set micVolume 50");
+    EXPECT_EQ(lost.code, 4) << lost.err;
+    std::size_t said = 0;
+    for (auto at = lost.err.find("processor lost"); at != std::string::npos;
+         at = lost.err.find("processor lost", at + 1)) {
+        ++said;
+    }
+    EXPECT_EQ(said, 1u) << lost.err;
 }
 
 } // namespace
