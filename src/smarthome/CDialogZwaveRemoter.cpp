@@ -541,7 +541,10 @@ void CDialogZwaveRemoter::Move(int by) {
 }
 
 void CDialogZwaveRemoter::Clear() {
+    // The steps kept without a row go too: a cleared scene runs nothing once saved.
     m_list->clear();
+    m_hidden.clear();
+    ShowHiddenNote();
     MarkChanged();
 }
 
@@ -586,9 +589,10 @@ void CDialogZwaveRemoter::MarkChanged() {
 void CDialogZwaveRemoter::ShowHiddenNote() {
     m_hiddenNote->setVisible(!m_hidden.empty());
     m_hiddenNote->setText(
-        Tr("另有%1条指令未列出（不在网络中的插座或空指令之后的指令），保存时保留。",
-           "Not listed, kept when saving: %1 (plugs not in the network, steps after an empty "
-           "one).")
+        Tr("另有%1条指令未列出（不在网络中的插座或空指令之后的指令），保存时保留，"
+           "清空列表时一并删除。",
+           "Not listed: %1 (plugs not in the network, steps after an empty one); kept when "
+           "saving, removed by Clear.")
             .arg(m_hidden.size()));
 }
 

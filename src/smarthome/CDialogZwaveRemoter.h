@@ -25,7 +25,7 @@ class CXBmpSlider;
 /// The list shows the steps up to the first empty one: delays, HDMI inputs and steps of
 /// present devices. The steps it does not show (devices not in the network, steps after an
 /// empty one, steps no scene can hold) are kept where they stood and saved with the list, so
-/// that editing a scene never loses them.
+/// that editing a scene never loses them; only Clear removes them with the rows.
 class CDialogZwaveRemoter : public QWidget, public IShellWindow {
     Q_OBJECT
 public:
@@ -86,6 +86,8 @@ public:
     /// The record Save stores: the rows with the steps kept without a row where they stood.
     zwave::SceneRecord RecordToSave() const;
     QTreeWidget* StepList() const { return m_list; }
+    /// The note under the list about the steps kept without a row.
+    QLabel* HiddenNote() const { return m_hiddenNote; }
     QComboBox* SceneCombo() const { return m_scenes; }
     QComboBox* DeviceCombo() const { return m_devices; }
     QComboBox* KeyCombo() const { return m_keys; }

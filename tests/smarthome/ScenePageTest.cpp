@@ -105,6 +105,43 @@ TEST_F(ScenePageTest, AThirdStepEmptyListsTwoRowsAndSavingKeepsTheStepsNotListed
               zwave::EncodeScene(zwave::DecodeScene(expected)));
 }
 
+TEST_F(ScenePageTest, ClearRemovesTheStepsNotListedSoTheirRoomCanBeUsed) {
+    // A 5 s delay after an empty step and a step of a device not in the network: no rows.
+    zwave::SceneRecord record{};
+    record[0] = {2, zwave::kValueOn};
+    record[2] = {zwave::kDelayTarget, 5};
+    record[3] = {9, zwave::kValueOn};
+    CDialogZwaveRemoter* page = OpenScene(kMovie, record);
+    ASSERT_NE(page, nullptr);
+    ASSERT_EQ(page->StepList()->topLevelItemCount(), 1);
+    ASSERT_EQ(page->HiddenSteps(), 2);
+    EXPECT_TRUE(page->HiddenNote()->isVisible());
+    EXPECT_TRUE(page->HiddenNote()->text().contains(QStringLiteral("清空列表时一并删除")))
+        << page->HiddenNote()->text().toStdString();
+
+    Click(page, CDialogZwaveRemoter::kClearId);
+    EXPECT_EQ(page->StepList()->topLevelItemCount(), 0);
+    EXPECT_EQ(page->HiddenSteps(), 0);
+    EXPECT_FALSE(page->HiddenNote()->isVisible());
+
+    // All 28 steps are the user's again.
+    CloseInfo();
+    for (int i = 0; i < zwave::kSceneSteps; ++i) {
+        Click(page, CDialogZwaveRemoter::kAddDelayId);
+    }
+    EXPECT_EQ(page->StepList()->topLevelItemCount(), zwave::kSceneSteps);
+    EXPECT_NE(InfoText(), QStringLiteral("情景指令已达最大数量"));
+
+    Mark();
+    Click(page, CDialogZwaveRemoter::kSaveId);
+    const auto expected =
+        Bytes56(std::vector<SceneStep>(zwave::kSceneSteps, {zwave::kDelayTarget, 1}));
+    ASSERT_TRUE(QTest::qWaitFor([&] { return !MemoryWrites().empty(); }, 3000));
+    EXPECT_EQ(MemoryWrites(), (std::vector<std::pair<int, std::vector<std::uint8_t>>>{
+                                  {6524 + 56 * kMovie, expected}}));
+    EXPECT_TRUE(QTest::qWaitFor([&] { return StoredScene(kMovie) == expected; }, 3000));
+}
+
 TEST_F(ScenePageTest, RefusedEditsExplainThemselvesAndChangeNothing) {
     zwave::SceneRecord record{};
     record[0] = {2, zwave::kValueOn};
