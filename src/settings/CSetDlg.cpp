@@ -28,6 +28,7 @@ namespace kv {
 namespace {
 
 constexpr int kAppliedNoticeMs = 1100;
+constexpr int kNotSentNoticeMs = 3000;
 constexpr int kClearingNoticeMs = 4000;
 constexpr int kMaxVolume = 99;
 
@@ -329,8 +330,17 @@ void CSetDlg::ClearPlugs() {
 }
 
 void CSetDlg::Apply() {
-    ApplyMachineSettings();
-    ShowInfo(Tr("机器设置已生效!", "Setting valid"), kAppliedNoticeMs);
+    if (ApplyMachineSettings() > 0) {
+        ShowInfo(Tr("机器设置已生效!", "Setting valid"), kAppliedNoticeMs);
+        return;
+    }
+    // Nothing reached the processor: the edits stay for the next Apply.
+    ShowInfo(device::IsConnected()
+                 ? Tr("机器设置未能送达设备，设置未生效!",
+                      "The settings did not reach the processor: nothing was changed")
+                 : Tr("未连接设备，机器设置未发送!",
+                      "No processor is connected: the settings were not sent"),
+             kNotSentNoticeMs);
 }
 
 void CSetDlg::reject() {

@@ -7,6 +7,7 @@
 #include "settings/CSetDlg.h"
 #include "settings/SettingsWindows.h"
 #include "settings/SingleSettingDlg.h"
+#include "shell/CInfoDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/Language.h"
 #include "shell/ToolWindows.h"
@@ -68,6 +69,9 @@ TEST_F(MachineSettingsWindowTest, ApplySendsTheEditedRecordAndOnlyThenMakesItCur
     EXPECT_EQ(CurrentSettings(GetParamImage()), kRecord);
 
     QTest::mouseClick(Control(dialog, CSetDlg::kApply), Qt::LeftButton);
+    auto* info = qobject_cast<CInfoDlg*>(GetAppState().OpenWindow(ToolWindow::Info));
+    ASSERT_NE(info, nullptr);
+    EXPECT_EQ(info->Text(), QStringLiteral("机器设置已生效!"));
     const auto sent = WaitCommands(145, 1);
     ASSERT_EQ(sent.size(), 1u);
     EXPECT_TRUE(std::equal(edited.begin(), edited.end(), sent[0].begin() + 2));
@@ -79,6 +83,33 @@ TEST_F(MachineSettingsWindowTest, ApplySendsTheEditedRecordAndOnlyThenMakesItCur
                        [](const sim::SimProcessor& p) { return p.MachineSettings(); }) == edited;
         },
         3000));
+}
+
+TEST_F(MachineSettingsWindowTest, ApplyWithoutAProcessorSaysNothingWasSent) {
+    Start(); // no processor
+    SetRecord(kRecord);
+    for (int language : {kChinese, kEnglish}) {
+        SetLanguageIndex(language);
+        LoadCurrentLanguageTable();
+        CSetDlg* dialog = OpenWithF7();
+        ASSERT_NE(dialog, nullptr);
+        QTest::mouseClick(Control(dialog, 1191), Qt::LeftButton); // by mode
+        QTest::mouseClick(Control(dialog, CSetDlg::kApply), Qt::LeftButton);
+        auto* info = qobject_cast<CInfoDlg*>(GetAppState().OpenWindow(ToolWindow::Info));
+        ASSERT_NE(info, nullptr);
+        EXPECT_TRUE(info->isVisible());
+        EXPECT_EQ(info->Text(),
+                  language == kChinese
+                      ? QStringLiteral("未连接设备，机器设置未发送!")
+                      : QStringLiteral("No processor is connected: the settings were not sent"));
+        // The edit stays for the next Apply; the current copy is what the processor has.
+        EXPECT_EQ(EditSettings(GetParamImage())[0], 1);
+        EXPECT_EQ(CurrentSettings(GetParamImage()), kRecord);
+        dialog->reject();
+        QTest::qWait(20);
+    }
+    SetLanguageIndex(kChinese);
+    LoadCurrentLanguageTable();
 }
 
 TEST_F(MachineSettingsWindowTest, CancelKeepsEditsForTheNextApplyTheTitleBarCloseDropsThem) {
