@@ -285,11 +285,31 @@ void CMainFrame::EnableProcessorCommands(bool connected) {
     }
     for (QAction* action : m_ribbon->ApplicationMenu()->actions()) {
         const int id = action->data().toInt();
-        if (id == cmd::kFileOpen || id == cmd::kFileSave) {
+        if (id == cmd::kFileOpen || id == cmd::kFileSave || id == cmd::kBackup ||
+            id == cmd::kRestore) {
             action->setEnabled(connected);
             action->setToolTip(why);
         }
     }
+}
+
+void CMainFrame::OpenBackupWindow(CBackupDlg::Kind kind) {
+    if (!device::IsConnected()) {
+        kv::ShowInfo(Tr("请先连接机器", "Please connect device"), kNoticeMs);
+        return;
+    }
+    const QString filter = Tr("备份文件(*.kvbackup)", "Backup files(*.kvbackup)");
+    const QString path =
+        kind == CBackupDlg::Kind::Backup
+            ? FileChooser().SaveFile(this, QStringLiteral("kv-backup.kvbackup"),
+                                     QStringLiteral("kvbackup"), filter)
+            : FileChooser().OpenFile(this, filter);
+    if (path.isEmpty()) {
+        return;
+    }
+    auto* window = new CBackupDlg(kind, path, this);
+    window->setAttribute(Qt::WA_DeleteOnClose);
+    window->open();
 }
 
 CInfoDlg* CMainFrame::InfoWindow() const {
@@ -427,6 +447,12 @@ void CMainFrame::OnCommand(int id) {
     case cmd::kSaveFileOutput:
         SaveModeFile(this);
         m_ribbon->SetRecentFiles(m_settings.RecentFiles());
+        break;
+    case cmd::kBackup:
+        OpenBackupWindow(CBackupDlg::Kind::Backup);
+        break;
+    case cmd::kRestore:
+        OpenBackupWindow(CBackupDlg::Kind::Restore);
         break;
     case cmd::kAppExit:
         close();

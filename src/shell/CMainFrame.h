@@ -1,6 +1,7 @@
 #pragma once
 
 #include "shell/AppState.h"
+#include "shell/CBackupDlg.h"
 
 #include <QMainWindow>
 #include <QPointer>
@@ -82,6 +83,8 @@ private:
     void MachineReset();
     void ShowAbout();
     void OpenTool(ToolWindow which);
+    /// Asks for the backup file and opens the backup or restore window on it.
+    void OpenBackupWindow(CBackupDlg::Kind kind);
     void LabelStatusBar();
     /// Enables the commands that need a processor, with a tooltip saying why when not.
     void EnableProcessorCommands(bool connected);

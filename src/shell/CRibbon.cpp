@@ -58,7 +58,7 @@ constexpr std::array<ButtonText, 7> kSideButtons = {{
 }};
 
 // The other texts LabelQuickControls writes, by command number.
-constexpr std::array<ButtonText, 11> kCommandTexts = {{
+constexpr std::array<ButtonText, 13> kCommandTexts = {{
     {cmd::kLoadModeInput, "载入模式", "LoadMode", "modeload"},
     {cmd::kLoadModeOutput, "载入模式", "LoadMode", "modeload"},
     {cmd::kSaveModeInput, "保存模式", "SaveMode", "modesave"},
@@ -69,6 +69,8 @@ constexpr std::array<ButtonText, 11> kCommandTexts = {{
     {cmd::kSaveFileOutput, "保存文件", "SaveFile", "save"},
     {cmd::kFileOpen, "打开(&O)", "Open(&O)", "open"},
     {cmd::kFileSave, "保存(&S)", "Save(&S)", "save"},
+    {cmd::kBackup, "备份…(&B)", "Backup…(&B)", "save"},
+    {cmd::kRestore, "恢复…(&R)", "Restore…(&R)", "open"},
     {cmd::kAppExit, "退出(&X)", "Exit(&X)", "exit"},
 }};
 
@@ -198,7 +200,7 @@ void CRibbon::BuildTopBar() {
     m_appButton->setToolButtonStyle(Qt::ToolButtonTextBesideIcon);
     m_appMenu->setObjectName(QStringLiteral("appMenu"));
     m_appMenu->setMinimumWidth(300);
-    for (int id : {cmd::kFileOpen, cmd::kFileSave}) {
+    for (int id : {cmd::kFileOpen, cmd::kFileSave, cmd::kBackup, cmd::kRestore}) {
         QAction* action = m_appMenu->addAction(Icon(CommandText(id)->icon), QString());
         action->setData(id);
         connect(action, &QAction::triggered, this, [this, id] { emit command(id); });
@@ -516,9 +518,9 @@ void CRibbon::LabelQuickControls() {
 
 void CRibbon::SetRecentFiles(const QStringList& files) {
     m_recentFiles = files;
-    // Everything after Open and Save is rebuilt: the recent list and Exit.
+    // Everything after Open, Save, Backup and Restore is rebuilt: the recent list and Exit.
     const auto actions = m_appMenu->actions();
-    for (qsizetype i = 2; i < actions.size(); ++i) {
+    for (qsizetype i = 4; i < actions.size(); ++i) {
         m_appMenu->removeAction(actions[i]);
         actions[i]->deleteLater();
     }

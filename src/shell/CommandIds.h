@@ -5,6 +5,8 @@ namespace kv::cmd {
 
 inline constexpr int kFileOpen = 57601;
 inline constexpr int kFileSave = 57603;
+inline constexpr int kBackup = 57700;  ///< "Backup…" in the application menu
+inline constexpr int kRestore = 57701; ///< "Restore…" in the application menu
 inline constexpr int kRecentFirst = 57616; ///< recent file 1; up to ten follow
 inline constexpr int kAppAbout = 57664;
 inline constexpr int kAppExit = 57665;
