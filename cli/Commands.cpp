@@ -3,6 +3,7 @@
 #include "AmodCommands.h"
 #include "BackupCommands.h"
 #include "BiquadCommand.h"
+#include "EqFileCommands.h"
 #include "LiveCommands.h"
 #include "LiveOptions.h"
 #include "QueryCommands.h"
@@ -194,9 +195,9 @@ int UnknownCommand(const std::vector<Command>& commands, const std::vector<std::
 
 std::vector<Command> AllCommands() {
     std::vector<Command> all;
-    for (auto group :
-         {QueryCommands(), LiveCommands(), BackupCommands(), AmodCommands(), BiquadCommands(),
-          ZwaveCommands()}) {
+    // `eq import|export` come before the plain `eq`, which would take their words as its own.
+    for (auto group : {QueryCommands(), EqFileCommands(), LiveCommands(), BackupCommands(),
+                       AmodCommands(), BiquadCommands(), ZwaveCommands()}) {
         all.insert(all.end(), group.begin(), group.end());
     }
     return all;

@@ -164,6 +164,10 @@ void CDialogEfx::Back() {
     SwitchPageLater(PageKind::Main, std::clamp(GetAppState().mainPageSource, 0, 1));
 }
 
+int CDialogEfx::ShownEqKind() const {
+    return m_eq->Target().kind;
+}
+
 bool CDialogEfx::IsEqBypassed() const {
     return m_eq->Bypassed();
 }

@@ -565,6 +565,10 @@ void CDialogMusic::ApplyLanguage() {
     m_binder->RefreshFromImage();
 }
 
+int CDialogMusic::ShownEqKind() const {
+    return m_eq->Target().kind;
+}
+
 bool CDialogMusic::IsEqBypassed() const {
     return m_eq->Bypassed();
 }

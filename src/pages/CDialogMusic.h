@@ -47,6 +47,7 @@ public:
     void RefreshFromImage() override;
     void ApplyLanguage() override;
     bool HasEq() const override { return true; }
+    int ShownEqKind() const override;
     bool IsEqBypassed() const override;
     void SelectBand(int band) override;
     void ToggleEqSwitch() override;

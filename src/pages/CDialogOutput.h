@@ -38,6 +38,7 @@ public:
     void RefreshFromImage() override;
     void ApplyLanguage() override;
     bool HasEq() const override { return true; }
+    int ShownEqKind() const override { return 7 + m_channel; }
     bool IsEqBypassed() const override;
     void SelectBand(int band) override;
     void ToggleEqSwitch() override;

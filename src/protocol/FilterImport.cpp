@@ -23,8 +23,8 @@ constexpr double kFlatQ = 1.41;
 constexpr double kFlatFreq = 1000.0;
 constexpr int kOutputCrossoverBand = 9;
 
-constexpr std::array<const char*, 7> kFrontKindNames = {"mic-a",    "mic-b",  "reverb-a", "reverb-b",
-                                                        "echo-a",   "echo-b", "music"};
+constexpr std::array<const char*, 7> kFrontKindNames = {"micA",   "micB",  "reverbA", "reverbB",
+                                                        "echoA",  "echoB", "music"};
 
 /// A number as the report shows it: at most `decimals` decimals, no trailing zeros.
 std::string Num(double v, int decimals = 3) {
@@ -98,12 +98,18 @@ public:
                 b.q = *m_f.q;
             } else if (m_f.bandwidthOct && *m_f.bandwidthOct > 0) {
                 b.q = QFromOctaves(*m_f.bandwidthOct);
+                if (!ValidQ(b.q)) {
+                    return Drop("bandwidth " + Num(*m_f.bandwidthOct) + " octaves gives no Q");
+                }
                 Note(ImportAction::Converted,
                      "bandwidth " + Num(*m_f.bandwidthOct) +
                          (*m_f.bandwidthOct == 1.0 ? " octave" : " octaves") + " as Q " +
                          QText(b.q, kMaxQPeq));
             } else if (m_f.bandwidthHz && *m_f.bandwidthHz > 0) {
                 b.q = b.freqHz / *m_f.bandwidthHz;
+                if (!ValidQ(b.q)) {
+                    return Drop("bandwidth " + Num(*m_f.bandwidthHz) + " Hz gives no Q");
+                }
                 Note(ImportAction::Converted, "bandwidth " + Num(*m_f.bandwidthHz) + " Hz as Q " +
                                                   QText(b.q, kMaxQPeq));
             } else {
@@ -148,13 +154,14 @@ public:
             }
             b.gainDb = *m_f.gainDb;
         }
-        if (!(b.q > 0) || !std::isfinite(b.q)) {
+        if (!ValidQ(b.q)) {
             return Drop("Q " + Num(b.q) + " is not a valid Q");
         }
         return Limit(b);
     }
 
 private:
+    static bool ValidQ(double q) { return q > 0 && std::isfinite(q); }
     std::nullopt_t Drop(const std::string& why) {
         Note(ImportAction::Dropped, why);
         return std::nullopt;
@@ -253,12 +260,19 @@ std::string_view ActionName(ImportAction action) {
 }
 
 std::optional<int> EqKindByName(std::string_view name) {
-    std::string lower(name);
-    for (char& c : lower) {
-        c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    // Any case, with or without a hyphen: "micA", "mic-a", "MICA".
+    std::string lower;
+    for (char c : name) {
+        if (c != '-') {
+            lower.push_back(static_cast<char>(std::tolower(static_cast<unsigned char>(c))));
+        }
     }
     for (std::size_t i = 0; i < kFrontKindNames.size(); ++i) {
-        if (lower == kFrontKindNames[i]) {
+        std::string known(kFrontKindNames[i]);
+        for (char& c : known) {
+            c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        }
+        if (lower == known) {
             return static_cast<int>(i);
         }
     }

@@ -31,8 +31,8 @@ struct ImportNote {
     std::string text;
 };
 
-/// The equaliser kinds by name: "mic-a" 0, "mic-b" 1, "reverb-a" 2, "reverb-b" 3, "echo-a" 4,
-/// "echo-b" 5, "music" 6, "CH1".."CH8" 7..14 (case does not matter).
+/// The equaliser kinds by name: "micA" 0, "micB" 1, "reverbA" 2, "reverbB" 3, "echoA" 4,
+/// "echoB" 5, "music" 6, "CH1".."CH8" 7..14 (any case; "mic-a" and the like also do).
 std::optional<int> EqKindByName(std::string_view name);
 std::string EqKindName(int kind);
 inline constexpr int kFirstOutputEqKind = 7;

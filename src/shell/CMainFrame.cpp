@@ -13,6 +13,7 @@
 #include "shell/CSynDlg.h"
 #include "shell/CommandIds.h"
 #include "shell/DeviceAdapter.h"
+#include "shell/FilterImportDialog.h"
 #include "shell/Language.h"
 #include "shell/ModeCommands.h"
 #include "shell/Shell.h"
@@ -129,7 +130,8 @@ CMainFrame::CMainFrame(AppSettings& settings, QWidget* parent)
     : QMainWindow(parent), m_settings(settings), m_ribbon(new CRibbon(this)),
       m_view(new CMX2240v13View(this)), m_connectionPane(new QLabel(this)),
       m_modePane(new QLabel(this)), m_messagePane(new QLabel(this)), m_bypass(new QCheckBox(this)),
-      m_resetEq(new QPushButton(this)), m_undoStack(new QUndoStack(this)),
+      m_resetEq(new QPushButton(this)), m_importFilters(new QPushButton(this)),
+      m_exportFilters(new QPushButton(this)), m_undoStack(new QUndoStack(this)),
       m_undo(new QAction(this)), m_redo(new QAction(this)) {
     g_frame = this;
     setObjectName(QStringLiteral("mainFrame"));
@@ -211,14 +213,29 @@ void CMainFrame::BuildStatusBar() {
     connect(&m_messageTimer, &QTimer::timeout, m_messagePane, &QLabel::clear);
     bar->addPermanentWidget(m_bypass);
     bar->addPermanentWidget(m_resetEq);
+    bar->addPermanentWidget(m_importFilters);
+    bar->addPermanentWidget(m_exportFilters);
     connect(m_bypass, &QCheckBox::clicked, this, [this] { ToggleBypass(); });
     connect(m_resetEq, &QPushButton::clicked, this, [this] { ResetEq(); });
+    m_importFilters->setObjectName(QStringLiteral("importFiltersButton"));
+    m_exportFilters->setObjectName(QStringLiteral("exportFiltersButton"));
+    m_importFilters->setFocusPolicy(Qt::NoFocus);
+    m_exportFilters->setFocusPolicy(Qt::NoFocus);
+    connect(m_importFilters, &QPushButton::clicked, this, [this] { ImportFiltersToPage(); });
+    auto* formats = new QMenu(m_exportFilters);
+    connect(formats->addAction(QStringLiteral("Equalizer APO")), &QAction::triggered, this,
+            [this] { ExportFiltersOfPage(ExportFormat::Apo); });
+    connect(formats->addAction(QStringLiteral("REW")), &QAction::triggered, this,
+            [this] { ExportFiltersOfPage(ExportFormat::Rew); });
+    m_exportFilters->setMenu(formats);
     LabelStatusBar();
 }
 
 void CMainFrame::LabelStatusBar() {
     m_bypass->setText(Tr("均衡旁路", "Bypass"));
     m_resetEq->setText(Tr("重置均衡", "Reset EQ"));
+    m_importFilters->setText(Tr("导入滤波器…", "Import filters…"));
+    m_exportFilters->setText(Tr("导出滤波器…", "Export filters…"));
     m_undo->setText(Tr("撤销(&U)", "Undo(&U)"));
     m_redo->setText(Tr("重做(&R)", "Redo(&R)"));
     m_ribbon->SetEditMenuTitle(Tr("编辑", "Edit"));
@@ -263,6 +280,9 @@ void CMainFrame::UpdateStatus() {
     m_bypass->setEnabled(hasEq);
     m_bypass->setChecked(hasEq && page->IsEqBypassed());
     m_resetEq->setEnabled(hasEq);
+    const bool hasKind = hasEq && page->ShownEqKind() >= 0;
+    m_importFilters->setEnabled(hasKind);
+    m_exportFilters->setEnabled(hasKind);
     for (const ToolButton& b : kToolButtons) {
         if (QToolButton* button = m_ribbon->Button(b.id)) {
             button->setEnabled(HasToolWindow(b.window));
@@ -536,6 +556,24 @@ void CMainFrame::ResetEq() {
         page->ResetEq();
     }
     UpdateStatus();
+}
+
+void CMainFrame::ImportFiltersToPage() {
+    IPage* page = m_view->CurrentPage();
+    if (!page || !page->HasEq() || page->ShownEqKind() < 0) {
+        return;
+    }
+    if (ImportFilters(this, page->ShownEqKind())) {
+        RefreshAll();
+    }
+    UpdateStatus();
+}
+
+void CMainFrame::ExportFiltersOfPage(ExportFormat format) {
+    IPage* page = m_view->CurrentPage();
+    if (page && page->HasEq() && page->ShownEqKind() >= 0) {
+        ExportFilters(this, page->ShownEqKind(), format);
+    }
 }
 
 bool CMainFrame::HandleKeyRelease(QKeyEvent* event) {

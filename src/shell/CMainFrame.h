@@ -1,5 +1,7 @@
 #pragma once
 
+#include "protocol/FilterImport.h"
+
 #include "shell/AppState.h"
 #include "shell/CBackupDlg.h"
 
@@ -45,6 +47,9 @@ public:
     QLabel* MessagePane() const { return m_messagePane; }
     QCheckBox* BypassBox() const { return m_bypass; }
     QPushButton* ResetEqButton() const { return m_resetEq; }
+    QPushButton* ImportFiltersButton() const { return m_importFilters; }
+    /// Its menu holds the two formats: Equalizer APO, then REW.
+    QPushButton* ExportFiltersButton() const { return m_exportFilters; }
     CInfoDlg* InfoWindow() const;
     /// The undo history of the user's edits (Ctrl+Z, Ctrl+Y and the Edit menu).
     QUndoStack* UndoStack() const { return m_undoStack; }
@@ -80,6 +85,9 @@ private:
     void OnRecentFile(const QString& path);
     void ToggleBypass();
     void ResetEq();
+    /// Filter files onto and out of the equaliser the page shows (room correction).
+    void ImportFiltersToPage();
+    void ExportFiltersOfPage(ExportFormat format);
     void MachineReset();
     void ShowAbout();
     void OpenTool(ToolWindow which);
@@ -99,6 +107,8 @@ private:
     QTimer m_messageTimer;
     QCheckBox* m_bypass;
     QPushButton* m_resetEq;
+    QPushButton* m_importFilters;
+    QPushButton* m_exportFilters;
     QUndoStack* m_undoStack;
     QAction* m_undo;
     QAction* m_redo;

@@ -21,6 +21,9 @@ public:
     virtual void SetPageArgument(int /*argument*/) {}
     /// True for the pages with an equaliser the status bar acts on.
     virtual bool HasEq() const { return false; }
+    /// The equaliser kind the page shows (0 mic A .. 6 music, 7..14 CH1..CH8), -1 for none:
+    /// where the status bar's filter import and export go.
+    virtual int ShownEqKind() const { return -1; }
     /// True when the equaliser the page shows is bypassed.
     virtual bool IsEqBypassed() const { return false; }
     /// Selects band k (0-based) on the page's curve panel.

@@ -49,6 +49,9 @@ cases=(
     "kvctl eq |music micA CH1 bass|PEQ"
     "kvctl eq music 1 +3dB 1k 1.4 |PEQ LP HS|music"
     "kvctl fields --values |micMute outRole|"
+    "kvctl eq |import export music CH1|"
+    "kvctl eq import room.txt --channel |CH1 CH8 music micA reverbB|import PEQ"
+    "kvctl eq export --channel CH1 --format |apo rew|CH1"
 )
 for entry in "${cases[@]}"; do
     IFS='|' read -r line want avoid <<< "$entry"

@@ -421,6 +421,41 @@ TEST_F(FilterImportTest, OutputChannelsKeepTheirCrossoverAndTenBandsAtMost) {
               2);
 }
 
+TEST_F(FilterImportTest, DegenerateValuesAreDroppedOrLimitedNeverWritten) {
+    struct Case {
+        const char* line;
+        ImportAction action;
+        const char* text;
+    };
+    const Case cases[] = {
+        {"Filter: ON PK Fc 100 Hz Gain 1 dB BW Oct 5000", ImportAction::Dropped, "gives no Q"},
+        {"Filter: ON PK Fc 100 Hz Gain 1 dB BW Oct 0", ImportAction::Dropped, "no Q or bandwidth"},
+        {"Filter: ON PK Fc 100 Hz Gain 1 dB BW Oct 0.0000001", ImportAction::Clamped, "Q "},
+        {"Filter: ON PK Fc 100 Hz Gain 1 dB Q 0", ImportAction::Dropped, "not a valid Q"},
+        {"Filter: ON PK Fc 100 Hz Gain 1 dB Q -2", ImportAction::Dropped, "not a valid Q"},
+        {"Filter: ON PK Fc 99999999 Hz Gain 99999 dB Q 1", ImportAction::Clamped, "gain"},
+        {"Filter: ON PK Gain 1 dB Q 1", ImportAction::Dropped, "no frequency"},
+        {"Filter: ON LS Fc 100 Hz Q 1", ImportAction::Dropped, "no gain"},
+        {"Filter: ON HP 24dB Fc 100 Hz", ImportAction::Dropped, "12 dB/octave"},
+    };
+    for (const auto& c : cases) {
+        const auto parsed = ParseFilterText(c.line);
+        ASSERT_TRUE(parsed.ok()) << c.line;
+        const ImportPlan plan = PlanImport(*parsed.file, ImportTargetFromImage(image, 6), true);
+        const bool found = std::any_of(plan.notes.begin(), plan.notes.end(), [&](const auto& n) {
+            return n.action == c.action && n.text.find(c.text) != std::string::npos;
+        });
+        EXPECT_TRUE(found) << c.line << "\n" << FormatImportNotes(plan.notes);
+        EXPECT_EQ(plan.imported, c.action == ImportAction::Dropped ? 0 : 1) << c.line;
+        for (int b : plan.ChangedBands()) {
+            const EqBand& band = plan.after[static_cast<std::size_t>(b)];
+            EXPECT_TRUE(band.q >= 0.1 && band.q <= 30 && band.freqHz <= 20000 &&
+                        band.gainDb <= 15)
+                << c.line;
+        }
+    }
+}
+
 TEST_F(FilterImportTest, UnusedBandsAreFlatUnlessKept) {
     const EqKindBands music = *EqKind(6);
     image.WriteBand(music.group, 5, 6.0, 2000, 3.0, kFilterHighShelf);
