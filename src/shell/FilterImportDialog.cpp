@@ -80,8 +80,8 @@ FilterImportDialog::FilterImportDialog(int kind, FilterFile file, const QString&
     m_bands->setHorizontalHeaderLabels(
         {Tr("频段", "Band"), Tr("当前", "Current"), Tr("导入后", "Imported")});
     m_bands->verticalHeader()->hide();
-    m_bands->horizontalHeader()->setSectionResizeMode(QHeaderView::ResizeToContents);
-    m_bands->horizontalHeader()->setStretchLastSection(true);
+    m_bands->horizontalHeader()->setSectionResizeMode(QHeaderView::Stretch);
+    m_bands->horizontalHeader()->setSectionResizeMode(0, QHeaderView::ResizeToContents);
     m_bands->setEditTriggers(QAbstractItemView::NoEditTriggers);
     m_report->setObjectName(QStringLiteral("importReport"));
     m_keep->setObjectName(QStringLiteral("keepUnused"));
@@ -99,12 +99,12 @@ FilterImportDialog::FilterImportDialog(int kind, FilterFile file, const QString&
     column->addWidget(m_summary);
     column->addWidget(m_curve, 2);
     auto* lists = new QHBoxLayout;
-    lists->addWidget(m_bands, 1);
-    lists->addWidget(m_report, 1);
+    lists->addWidget(m_bands, 3);
+    lists->addWidget(m_report, 2);
     column->addLayout(lists, 1);
     column->addWidget(m_keep);
     column->addWidget(buttons);
-    resize(820, 560);
+    resize(960, 580);
     Replan();
 }
 

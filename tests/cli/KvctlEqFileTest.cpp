@@ -2,6 +2,7 @@
 // files of tests/protocol/filters.
 
 #include "Commands.h"
+#include "image/MainFields.h"
 #include "image/ModeFile.h"
 #include "image/ParamImage.h"
 #include "protocol/Equaliser.h"
@@ -128,7 +129,14 @@ TEST_F(KvctlEqFile, DryRunAndFailedImportsLeaveTheModeFileAlone) {
 }
 
 TEST_F(KvctlEqFile, ChannelLinesChooseTheOutputsByRole) {
-    // The default roles: CH1 L, CH2 R, CH3 RL, CH4 RR, CH5 SUB, CH6 C, CH7 SL, CH8 SR.
+    // Roles CH1 L, CH2 R, CH3 C, CH4 SUB, CH5 SL, CH6 SR, CH7 RL, CH8 RR.
+    ParamImage image;
+    ASSERT_TRUE(ReadModeFile(Path("m.amod"), image).ok());
+    const int roles[kOutputChannels] = {0, 1, 5, 4, 6, 7, 2, 3};
+    for (int c = 0; c < kOutputChannels; ++c) {
+        image.SetInt(fields::outRole, c, roles[c]);
+    }
+    ASSERT_TRUE(WriteModeFile(Path("m.amod"), image).ok());
     const Result r = Kvctl({"eq", "import", Filter("apo-channels.txt"), "--file", Path("m.amod"),
                             "--json", "--dry-run"});
     ASSERT_EQ(r.code, kExitOk) << r.err;
@@ -137,8 +145,9 @@ TEST_F(KvctlEqFile, ChannelLinesChooseTheOutputsByRole) {
     for (const auto& e : json["equalisers"]) {
         names.push_back(e["equaliser"]);
     }
-    EXPECT_EQ(names, (std::vector<std::string>{"CH1", "CH2", "CH5", "CH6"}));
-    EXPECT_EQ(json["equalisers"][3]["gainPercent"]["after"], 40); // C: -6.5 and -1.5 dB
+    // "Channel: L R", "Channel: 2 C" (R and C), "Channel: LFE"; "Channel: all" picks none.
+    EXPECT_EQ(names, (std::vector<std::string>{"CH1", "CH2", "CH3", "CH4"}));
+    EXPECT_EQ(json["equalisers"][2]["gainPercent"]["after"], 40); // C: -6.5 and -1.5 dB
 }
 
 TEST_F(KvctlEqFile, ExportedBandsImportOntoAnotherChannelUnchanged) {
@@ -168,19 +177,21 @@ TEST_F(KvctlEqFile, ExportedBandsImportOntoAnotherChannelUnchanged) {
 }
 
 TEST_F(KvctlEqFile, ImportOnTheProcessorWritesEachChangedBandOnce) {
-    struct Case {
-        std::vector<std::string> extra;
-        std::size_t commands; ///< after the read-all, before the goodbye
-    };
-    // rew-generic onto CH1 changes bands 1..10: a store write and a biquad command each.
-    const Case cases[] = {{{}, 20}, {{"--dry-run"}, 0}};
-    for (const auto& c : cases) {
-        std::vector<std::string> args = {"--sim",    "--trace",   Path("t.txt"),
-                                         "eq",       "import",    Filter("rew-generic.txt"),
-                                         "--channel", "CH1"};
-        args.insert(args.end(), c.extra.begin(), c.extra.end());
+    // Each band the report lists as changed goes out as a store write and a biquad command;
+    // a dry run sends nothing after the read-all.
+    for (const bool dryRun : {false, true}) {
+        std::vector<std::string> args = {"--sim",     "--trace", Path("t.txt"),
+                                         "eq",        "import",  Filter("rew-generic.txt"),
+                                         "--channel", "CH1",     "--json"};
+        if (dryRun) {
+            args.push_back("--dry-run");
+        }
         const Result r = Kvctl(args);
         ASSERT_EQ(r.code, kExitOk) << r.err;
+        const std::size_t changed =
+            nlohmann::json::parse(r.out)["equalisers"][0]["changedBands"].size();
+        EXPECT_GE(changed, 9u);
+        const std::size_t commands = dryRun ? 0 : 2 * changed;
         std::vector<std::string> sent;
         std::istringstream trace(Slurp(Path("t.txt")));
         for (std::string line; std::getline(trace, line);) {
@@ -188,8 +199,8 @@ TEST_F(KvctlEqFile, ImportOnTheProcessorWritesEachChangedBandOnce) {
                 sent.push_back(line.substr(2, 11));
             }
         }
-        ASSERT_EQ(sent.size(), 68u + c.commands + 1u) << r.out;
-        if (c.commands > 0) {
+        ASSERT_EQ(sent.size(), 68u + commands + 1u) << r.out;
+        if (commands > 0) {
             EXPECT_EQ(sent[68], "85 01 96 07"); // store write of CH1 band 1, record 58
         }
     }

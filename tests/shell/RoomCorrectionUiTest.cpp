@@ -89,9 +89,13 @@ TEST_F(RoomCorrectionUiTest, ApplyWritesTheChangedBandsAsOneUndoStep) {
     const std::vector<EqBand> before = BandsOf(7);
     const int steps = m_frame->UndoStack()->count();
     Mark();
+    std::size_t changed = 0;
     ImportWith(kFilters + QStringLiteral("rew-generic.txt"), [&](FilterImportDialog& d) {
-        // Ten bands change (nine filters and one set flat); the report lists the conversions.
-        EXPECT_EQ(d.BandTable()->rowCount(), 10);
+        // The nine filters' bands change (band 10 too unless it was flat already); the report
+        // lists the conversions.
+        changed = d.Plan().ChangedBands().size();
+        EXPECT_GE(changed, 9u);
+        EXPECT_EQ(d.BandTable()->rowCount(), static_cast<int>(changed));
         EXPECT_EQ(d.BandTable()->item(0, 2)->text(), QStringLiteral("PEQ  -5.0dB  63Hz  Q 4.000"));
         EXPECT_EQ(d.Report()->count(), 5);
         EXPECT_TRUE(d.Report()->item(1)->text().contains(QStringLiteral("Filter 13")));
@@ -102,14 +106,14 @@ TEST_F(RoomCorrectionUiTest, ApplyWritesTheChangedBandsAsOneUndoStep) {
     EXPECT_EQ(after[0].gainDb, -5.0);
     EXPECT_EQ(after[8].type, kFilterHighPass);
     // Each changed band went out as its store write and its biquad command.
-    EXPECT_EQ(WaitCommands(0x85, 10).size(), 10u);
+    EXPECT_EQ(WaitCommands(0x85, changed).size(), changed);
     EXPECT_EQ(WaitParams(5, 0, 1).size(), 1u);
     EXPECT_EQ(m_frame->UndoStack()->count(), steps + 1);
 
     Mark();
     m_frame->UndoAction()->trigger();
     EXPECT_TRUE(SameBands(BandsOf(7), before));
-    EXPECT_EQ(WaitCommands(0x85, 10).size(), 10u);
+    EXPECT_EQ(WaitCommands(0x85, changed).size(), changed);
 }
 
 TEST_F(RoomCorrectionUiTest, CancelAndRefusedFilesChangeNothing) {
@@ -186,7 +190,6 @@ TEST_F(RoomCorrectionUiTest, ThePreviewSpeaksBothLanguages) {
                   language == 0 ? QStringLiteral("导入滤波器…") : QStringLiteral("Import filters…"));
         ImportWith(kFilters + QStringLiteral("apo-channels.txt"), [&](FilterImportDialog& d) {
             EXPECT_EQ(d.windowTitle(), QString::fromUtf8(title));
-            d.resize(820, 560);
             SaveScreenshot(&d, QString::fromLatin1(picture));
             QTest::mouseClick(d.CancelButton(), Qt::LeftButton);
         });
